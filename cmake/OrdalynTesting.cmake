@@ -1,0 +1,28 @@
+# GoogleTest: the system package natively; built from Debian's sources in a cross build.
+if(CMAKE_CROSSCOMPILING)
+  if(NOT TARGET GTest::gtest)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+    add_library(GTest::gtest ALIAS gtest)
+    add_library(GTest::gtest_main ALIAS gtest_main)
+  endif()
+else()
+  find_package(GTest REQUIRED)
+endif()
+include(GoogleTest)
+
+# ordalyn_add_gtest(name SOURCES ... LIBS ...): one test executable, its cases listed in ctest.
+function(ordalyn_add_gtest name)
+  cmake_parse_arguments(ARG "QT" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  ordalyn_warnings(${name})
+  if(ARG_QT)
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} ordalyn_qt_test_main Qt6::Test GTest::gtest)
+  else()
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest_main)
+  endif()
+  gtest_discover_tests(${name}
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+    DISCOVERY_TIMEOUT 60)
+endfunction()

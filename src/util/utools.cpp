@@ -1,0 +1,103 @@
+#include "utools.h"
+
+#include <cstdio>
+
+namespace ordalyn {
+
+std::string PadLeft(std::string_view text, std::size_t width, char fill) {
+  if (text.size() >= width) {
+    return std::string(text.substr(text.size() - width));
+  }
+  std::string result(width - text.size(), fill);
+  result.append(text);
+  return result;
+}
+
+std::string Trim(std::string_view text) {
+  auto isSpace = [](char c) { return static_cast<unsigned char>(c) <= 32; };
+  std::size_t begin = 0;
+  std::size_t end = text.size();
+  while (begin < end && isSpace(text[begin])) {
+    ++begin;
+  }
+  while (end > begin && isSpace(text[end - 1])) {
+    --end;
+  }
+  return std::string(text.substr(begin, end - begin));
+}
+
+namespace {
+
+int DigitValue(char c, int base) {
+  int value = -1;
+  if (c >= '0' && c <= '9') {
+    value = c - '0';
+  } else if (c >= 'a' && c <= 'f') {
+    value = c - 'a' + 10;
+  } else if (c >= 'A' && c <= 'F') {
+    value = c - 'A' + 10;
+  }
+  return value < base ? value : -1;
+}
+
+}  // namespace
+
+std::optional<std::int32_t> ReadInteger(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && text[i] == ' ') {
+    ++i;
+  }
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  int base = 10;
+  if (i < text.size() && text[i] == '$') {
+    base = 16;
+    ++i;
+  } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+    base = 16;
+    i += 2;
+  }
+  if (i >= text.size()) {
+    return std::nullopt;
+  }
+  std::uint64_t magnitude = 0;
+  for (; i < text.size(); ++i) {
+    const int digit = DigitValue(text[i], base);
+    if (digit < 0) {
+      return std::nullopt;
+    }
+    magnitude = magnitude * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(digit);
+    if (magnitude > 0xFFFFFFFFull) {
+      return std::nullopt;
+    }
+  }
+  if (base == 16) {
+    // Hexadecimal fills all 32 bits: $FFFFFFFF is -1.
+    auto bits = static_cast<std::uint32_t>(magnitude);
+    if (negative) {
+      bits = 0u - bits;
+    }
+    return static_cast<std::int32_t>(bits);
+  }
+  if (negative) {
+    if (magnitude > 0x80000000ull) {
+      return std::nullopt;
+    }
+    return static_cast<std::int32_t>(-static_cast<std::int64_t>(magnitude));
+  }
+  if (magnitude > 0x7FFFFFFFull) {
+    return std::nullopt;
+  }
+  return static_cast<std::int32_t>(magnitude);
+}
+
+std::string HexUpper(std::uint32_t value) {
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "%X", static_cast<unsigned>(value));
+  return buffer;
+}
+
+}  // namespace ordalyn

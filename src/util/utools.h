@@ -1,0 +1,29 @@
+// Small text helpers shared by every layer.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace ordalyn {
+
+// Right-justifies text to exactly width characters: fill characters go in
+// front while it is shorter; when it is longer only the rightmost width
+// characters are kept.
+std::string PadLeft(std::string_view text, std::size_t width, char fill);
+
+// Removes leading and trailing characters with codes 0 to 32.
+std::string Trim(std::string_view text);
+
+// Reads a whole text as a signed 32-bit integer the way the system's standard
+// conversion does: leading blanks, one optional sign, then decimal digits, or
+// hexadecimal digits after "$" or "0x"/"0X". The whole text must be used up and
+// the value must fit in 32 bits (hexadecimal values up to FFFFFFFF wrap to
+// negative numbers). Anything else gives no value.
+std::optional<std::int32_t> ReadInteger(std::string_view text);
+
+// "%x"-style upper-case hexadecimal without leading zeros.
+std::string HexUpper(std::uint32_t value);
+
+}  // namespace ordalyn
