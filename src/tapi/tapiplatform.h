@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "tapi/messagepump.h"
 #include "tapi/tapidefs.h"
 
 namespace ordalyn {
@@ -39,7 +40,9 @@ class TapiPlatform {
 };
 
 // The platform the program runs on: tapi32 on Windows, the simulated
-// telephony platform elsewhere (defined by the build).
-std::unique_ptr<TapiPlatform> CreateDefaultTapiPlatform();
+// telephony platform elsewhere (the build links exactly one of them). The
+// simulated platform posts its messages through the pump; tapi32 delivers
+// them through its own hidden window and does not use it.
+std::unique_ptr<TapiPlatform> CreateDefaultTapiPlatform(MessagePump& pump);
 
 }  // namespace ordalyn
