@@ -15,8 +15,8 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
-#include <windows.h>
 #include <tapi.h>
+#include <windows.h>
 #else
 
 using DWORD = std::uint32_t;
@@ -38,8 +38,8 @@ struct GUID {
   std::uint8_t Data4[8];
 };
 
-using LINECALLBACK = void(CALLBACK*)(DWORD hDevice, DWORD dwMessage, DWORD_PTR dwInstance,
-                                     DWORD_PTR dwParam1, DWORD_PTR dwParam2, DWORD_PTR dwParam3);
+using LINECALLBACK = void(CALLBACK*)(DWORD hDevice, DWORD dwMessage, DWORD_PTR dwInstance, DWORD_PTR dwParam1,
+                                     DWORD_PTR dwParam2, DWORD_PTR dwParam3);
 
 #pragma pack(push, 1)
 

@@ -25,8 +25,8 @@ class TapiPlatform {
   virtual LONG lineGetDevCapsA(HLINEAPP hLineApp, DWORD dwDeviceID, DWORD dwAPIVersion, DWORD dwExtVersion,
                                LINEDEVCAPS* lpLineDevCaps) = 0;
   virtual LONG lineOpenA(HLINEAPP hLineApp, DWORD dwDeviceID, HLINE* lphLine, DWORD dwAPIVersion,
-                         DWORD dwExtVersion, DWORD_PTR dwCallbackInstance, DWORD dwPrivileges, DWORD dwMediaModes,
-                         const LINECALLPARAMS* lpCallParams) = 0;
+                         DWORD dwExtVersion, DWORD_PTR dwCallbackInstance, DWORD dwPrivileges,
+                         DWORD dwMediaModes, const LINECALLPARAMS* lpCallParams) = 0;
   virtual LONG lineGetCallInfoA(HCALL hCall, LINECALLINFO* lpCallInfo) = 0;
   virtual LONG lineShutdown(HLINEAPP hLineApp) = 0;
 
