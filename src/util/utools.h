@@ -27,3 +27,20 @@ std::optional<std::int32_t> ReadInteger(std::string_view text);
 std::string HexUpper(std::uint32_t value);
 
 }  // namespace ordalyn
+
+namespace ordalyn {
+
+// The computer's name: on Windows its NetBIOS name (at most 15 characters),
+// elsewhere its host name up to the first dot. Empty when the system does not
+// tell.
+std::string ComputerName();
+
+// The part of a host name before its first dot: "pbx7.example.org" gives "pbx7".
+std::string HostNameBeforeFirstDot(std::string_view hostName);
+
+// The processor's clock in MHz, counted over half a second at raised priority
+// (this blocks the calling thread for about half a second). 500 when the
+// processor has no readable cycle counter or the measurement fails.
+double MeasureCpuSpeed();
+
+}  // namespace ordalyn

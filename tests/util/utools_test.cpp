@@ -12,8 +12,8 @@ TEST(PadLeft, FillsShortTextsAndKeepsTheRightmostCharactersOfLongOnes) {
     const char* expected;
   };
   const Case cases[] = {
-      {"20002", 8, "00020002"}, {"", 8, "00000000"},         {"12345678", 8, "12345678"},
-      {"123456789", 8, "23456789"}, {"ab", 0, ""},           {"x", 3, "__x"},
+      {"20002", 8, "00020002"},     {"", 8, "00000000"}, {"12345678", 8, "12345678"},
+      {"123456789", 8, "23456789"}, {"ab", 0, ""},       {"x", 3, "__x"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(PadLeft(c.text, c.width, c.width == 3 ? '_' : '0'), c.expected) << c.text;

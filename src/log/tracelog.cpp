@@ -1,0 +1,152 @@
+#include "log/tracelog.h"
+
+#include <cstdio>
+#include <utility>
+
+#include "util/ioerror.h"
+
+namespace ordalyn {
+
+namespace {
+
+constexpr char kLineEnd[] = "\r\n";
+constexpr std::size_t kSeparatorWidth = 92;
+constexpr std::size_t kHeaderRuleWidth = 48;
+
+std::string TwoDigits(int value) {
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "%02d", value);
+  return buffer;
+}
+
+}  // namespace
+
+TraceLog::TraceLog(ScreenLog& screen, const Clock& clock, std::string timeSeparator,
+                   TextSource buildLabelText, TextSource copyrightLabelText, std::unique_ptr<OutputFile> file)
+    : screen_(screen),
+      clock_(clock),
+      timeSeparator_(std::move(timeSeparator)),
+      buildLabelText_(std::move(buildLabelText)),
+      copyrightLabelText_(std::move(copyrightLabelText)),
+      file_(std::move(file)) {}
+
+TraceLog::~TraceLog() {
+  try {
+    if (file_ && file_->IsOpen()) {
+      CloseBackgroundFile();
+    }
+  } catch (...) {
+    // Nobody is left to tell.
+  }
+}
+
+std::string TraceLog::Stamp(const LocalDateTime& time, const std::string& separator) {
+  char millis[16];
+  std::snprintf(millis, sizeof millis, "%03d", time.millisecond);
+  return TwoDigits(time.hour) + separator + TwoDigits(time.minute) + separator + TwoDigits(time.second) +
+         separator + millis;
+}
+
+void TraceLog::LogLine(const std::string& text) { Write(Stamp(clock_.Now(), timeSeparator_) + " | " + text); }
+
+void TraceLog::LogSeparator() { Write(std::string(kSeparatorWidth, '-')); }
+
+void TraceLog::LogHeader() {
+  Write("Ordalyn - " + (buildLabelText_ ? buildLabelText_() : std::string()));
+  Write(copyrightLabelText_ ? copyrightLabelText_() : std::string());
+  Write(std::string(kHeaderRuleWidth, '='));
+  Write(std::string());
+}
+
+void TraceLog::Write(const std::string& line) {
+  if (fileName_.empty()) {
+    screen_.AppendLine(line);
+  } else {
+    WriteToFile(line);
+  }
+}
+
+void TraceLog::OpenBackgroundFile() {
+  if (file_->IsOpen()) {
+    CloseBackgroundFile();
+  }
+  waiting_.clear();
+  droppedLines_ = 0;
+  if (const int error = file_->Create(fileName_); error != 0) {
+    throw IoError::FromOs(error, "Cannot create file", fileName_);
+  }
+}
+
+void TraceLog::CloseBackgroundFile() {
+  if (!file_->IsOpen()) {
+    throw IoError::NotOpenForOutput(fileName_);
+  }
+  if (droppedLines_ > 0) {
+    waiting_ += DroppedLinesNote();
+    droppedLines_ = 0;
+  }
+  const int writeError = WriteOut(true);
+  const std::size_t lost = waiting_.size();
+  waiting_.clear();
+  const int closeError = file_->Close();
+  if (writeError != 0) {
+    const IoError error = IoError::FromOs(writeError, "Cannot write to file", fileName_);
+    throw IoError(writeError,
+                  std::string(error.what()) + "; " + std::to_string(lost) +
+                      " bytes of trace text could not be written before closing",
+                  fileName_);
+  }
+  if (closeError != 0) {
+    throw IoError::FromOs(closeError, "Cannot close file", fileName_);
+  }
+}
+
+bool TraceLog::BackgroundFileOpen() const { return file_->IsOpen(); }
+
+void TraceLog::WriteToFile(const std::string& line) {
+  if (!file_->IsOpen()) {
+    throw IoError::NotOpenForOutput(fileName_);
+  }
+  const std::string note = droppedLines_ > 0 ? DroppedLinesNote() : std::string();
+  const std::size_t needed = note.size() + line.size() + 2;
+  if (!waiting_.empty() && waiting_.size() + needed > kMaxBacklog) {
+    // The file has refused text for a while: try to make room first.
+    const int error = WriteOut(true);
+    if (!waiting_.empty() && waiting_.size() + needed > kMaxBacklog) {
+      ++droppedLines_;
+      const IoError cause = IoError::FromOs(error, "Cannot write to file", fileName_);
+      throw IoError(error,
+                    std::string(cause.what()) + "; more than " + std::to_string(kMaxBacklog / (1024 * 1024)) +
+                        " MiB of trace text are waiting for the file, so this line was dropped",
+                    fileName_);
+    }
+  }
+  if (droppedLines_ > 0) {
+    waiting_ += note;
+    droppedLines_ = 0;
+  }
+  waiting_ += line;
+  waiting_ += kLineEnd;
+  if (const int error = WriteOut(false); error != 0) {
+    throw IoError::FromOs(error, "Cannot write to file", fileName_);
+  }
+}
+
+// Writes out the waiting text: all of it, or only whole buffers. Gives 0 or
+// the code of the failed write; what the file did not take stays waiting.
+int TraceLog::WriteOut(bool everything) {
+  const std::size_t size = everything ? waiting_.size() : waiting_.size() - waiting_.size() % kBufferSize;
+  if (size == 0) {
+    return 0;
+  }
+  const OutputFile::WriteResult result = file_->Write(waiting_.data(), size);
+  waiting_.erase(0, result.written < size ? result.written : size);
+  return result.error;
+}
+
+std::string TraceLog::DroppedLinesNote() const {
+  return "*** " + std::to_string(droppedLines_) + (droppedLines_ == 1 ? " trace line" : " trace lines") +
+         " dropped while the file could not be written ***" + kLineEnd;
+}
+
+}  // namespace ordalyn

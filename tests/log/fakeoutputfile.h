@@ -1,0 +1,76 @@
+// An output file in memory that fails when told to, for the trace log tests.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+
+#include "log/outputfile.h"
+
+namespace ordalyn::testing {
+
+// What the fake file holds and how it behaves; owned by the test, so it
+// outlives the trace log that owns the file.
+struct FakeDisk {
+  std::string contents;
+  bool open = false;
+  int createError = 0;
+  int closeError = 0;
+  int failingWrites = 0;               // the next this many writes fail
+  bool failForever = false;            // every write fails
+  int errorCode = 28;                  // the code a failing write reports
+  std::size_t takenBeforeFailure = 0;  // bytes a failing write still takes
+  int writeCalls = 0;
+  int failedWrites = 0;
+  int creates = 0;
+};
+
+class FakeOutputFile : public OutputFile {
+ public:
+  explicit FakeOutputFile(FakeDisk& disk) : disk_(disk) {}
+
+  int Create(const std::string&) override {
+    disk_.open = false;
+    ++disk_.creates;
+    if (disk_.createError != 0) {
+      return disk_.createError;
+    }
+    disk_.contents.clear();
+    disk_.open = true;
+    return 0;
+  }
+
+  WriteResult Write(const char* data, std::size_t size) override {
+    ++disk_.writeCalls;
+    WriteResult result;
+    if (disk_.failForever || disk_.failingWrites > 0) {
+      if (disk_.failingWrites > 0) {
+        --disk_.failingWrites;
+      }
+      ++disk_.failedWrites;
+      result.written = disk_.takenBeforeFailure < size ? disk_.takenBeforeFailure : size;
+      disk_.contents.append(data, result.written);
+      result.error = disk_.errorCode;
+      return result;
+    }
+    disk_.contents.append(data, size);
+    result.written = size;
+    return result;
+  }
+
+  int Close() override {
+    disk_.open = false;
+    return disk_.closeError;
+  }
+
+  bool IsOpen() const override { return disk_.open; }
+
+ private:
+  FakeDisk& disk_;
+};
+
+inline std::unique_ptr<OutputFile> MakeFakeFile(FakeDisk& disk) {
+  return std::make_unique<FakeOutputFile>(disk);
+}
+
+}  // namespace ordalyn::testing

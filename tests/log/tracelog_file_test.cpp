@@ -1,0 +1,155 @@
+// The trace log against the system's real files.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "log/tracelog.h"
+#include "util/ioerror.h"
+
+namespace ordalyn {
+namespace {
+
+// What the system reports for a file in a folder that does not exist.
+#ifdef _WIN32
+constexpr int kMissingFolder = 3;  // ERROR_PATH_NOT_FOUND
+#else
+constexpr int kMissingFolder = ENOENT;
+#endif
+
+class NoScreen : public ScreenLog {
+ public:
+  void AppendLine(const std::string& line) override { ADD_FAILURE() << "screen got: " << line; }
+};
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+class TraceLogFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::path(::testing::TempDir()) /
+           ("ordalyn_log_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_);
+    path = (dir_ / "tapilog.log").string();
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  TraceLog MakeLog() {
+    return TraceLog(
+        screen, clock, ":", [] { return std::string("Build: 1.0.0.1"); },
+        [] { return std::string("(c) 2011"); });
+  }
+
+  NoScreen screen;
+  FakeClock clock{{2011, 9, 1, 20, 10, 0, 5}};
+  std::string path;
+
+ private:
+  std::filesystem::path dir_;
+};
+
+TEST_F(TraceLogFileTest, AReaderSeesTheFileLagByLessThanOneBuffer) {
+  auto log = MakeLog();
+  log.SetBackgroundFileName(path);
+  log.OpenBackgroundFile();
+  std::string expected;
+  const auto add = [&](const std::string& line) { expected += line + "\r\n"; };
+  log.LogHeader();
+  add("Ordalyn - Build: 1.0.0.1");
+  add("(c) 2011");
+  add(std::string(48, '='));
+  add("");
+  EXPECT_EQ(ReadFile(path), "");
+  for (int i = 0; i < 25; ++i) {
+    log.LogLine("line " + std::to_string(i));
+    add("20:10:00:005 | line " + std::to_string(i));
+    const std::size_t onDisk = expected.size() - expected.size() % TraceLog::kBufferSize;
+    ASSERT_EQ(ReadFile(path), expected.substr(0, onDisk)) << "after line " << i;
+  }
+  log.LogSeparator();
+  add(std::string(92, '-'));
+  log.CloseBackgroundFile();
+  EXPECT_EQ(ReadFile(path), expected);
+}
+
+TEST_F(TraceLogFileTest, OpeningEmptiesAnExistingFile) {
+  std::ofstream(path, std::ios::binary) << "an earlier trace that is longer than the new one\r\n";
+  auto log = MakeLog();
+  log.SetBackgroundFileName(path);
+  log.OpenBackgroundFile();
+  EXPECT_EQ(ReadFile(path), "");
+  log.LogLine("\x80 new");
+  log.CloseBackgroundFile();
+  EXPECT_EQ(ReadFile(path), "20:10:00:005 | \x80 new\r\n");
+}
+
+TEST_F(TraceLogFileTest, OtherProgramsMayReadTheOpenFile) {
+  auto log = MakeLog();
+  log.SetBackgroundFileName(path);
+  log.OpenBackgroundFile();
+  log.LogLine(std::string(200, 'r'));
+  std::ifstream reader(path, std::ios::binary);
+  ASSERT_TRUE(reader.is_open());
+  std::string seen(TraceLog::kBufferSize, '\0');
+  EXPECT_TRUE(reader.read(seen.data(), static_cast<std::streamsize>(seen.size())));
+  EXPECT_EQ(seen, "20:10:00:005 | " + std::string(TraceLog::kBufferSize - 15, 'r'));
+#ifdef _WIN32
+  // Writing is kept for the trace alone.
+  std::ofstream writer(path, std::ios::binary | std::ios::app);
+  EXPECT_FALSE(writer.is_open());
+#endif
+  log.CloseBackgroundFile();
+}
+
+TEST_F(TraceLogFileTest, AFileInAMissingFolderCannotBeCreated) {
+  auto log = MakeLog();
+  const std::string missing = path + ".d/sub/t.log";
+  log.SetBackgroundFileName(missing);
+  try {
+    log.OpenBackgroundFile();
+    FAIL() << "opened " << missing;
+  } catch (const IoError& error) {
+    EXPECT_EQ(error.ErrorCode(), kMissingFolder);
+    EXPECT_EQ(std::string(error.what()), "Cannot create file \"" + missing +
+                                             "\": " + OsErrorText(kMissingFolder) + " (OS error " +
+                                             std::to_string(kMissingFolder) + ")");
+  }
+  EXPECT_FALSE(log.BackgroundFileOpen());
+}
+
+TEST_F(TraceLogFileTest, AFullDeviceFailsEveryBufferThatIsWrittenOut) {
+  if (!std::filesystem::exists("/dev/full")) {
+    GTEST_SKIP() << "no /dev/full here";
+  }
+  auto log = MakeLog();
+  log.SetBackgroundFileName("/dev/full");
+  log.OpenBackgroundFile();
+  int errors = 0;
+  for (int i = 0; i < 20; ++i) {
+    try {
+      log.LogLine(std::string(50, 'f'));  // 67 bytes a line
+    } catch (const IoError& error) {
+      EXPECT_EQ(error.ErrorCode(), ENOSPC);
+      EXPECT_EQ(std::string(error.what()),
+                "Cannot write to file \"/dev/full\": No space left on device (OS error " +
+                    std::to_string(ENOSPC) + ")");
+      ++errors;
+    }
+  }
+  // The first line fits the buffer; every later one passes its end.
+  EXPECT_EQ(errors, 19);
+  EXPECT_EQ(log.WaitingBytes(), 20u * 67u);
+  EXPECT_THROW(log.CloseBackgroundFile(), IoError);
+  EXPECT_FALSE(log.BackgroundFileOpen());
+}
+
+}  // namespace
+}  // namespace ordalyn
