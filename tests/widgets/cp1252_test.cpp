@@ -1,0 +1,59 @@
+#include "widgets/cp1252.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace ordalyn {
+namespace {
+
+TEST(Cp1252, EveryByteSurvivesTheRoundTrip) {
+  std::string all;
+  for (int b = 0; b < 256; ++b) {
+    all.push_back(static_cast<char>(b));
+  }
+  const QString text = FromCp1252(all);
+  ASSERT_EQ(text.size(), 256);
+  EXPECT_EQ(ToCp1252(text), all);
+}
+
+struct Mapping {
+  unsigned char byte;
+  char16_t unicode;
+};
+
+TEST(Cp1252, HighBytesMapToTheirCharacters) {
+  const Mapping rows[] = {
+      {0x41, u'A'},   {0x80, 0x20AC}, {0x81, 0x0081}, {0x82, 0x201A},    {0x85, 0x2026},
+      {0x8A, 0x0160}, {0x8C, 0x0152}, {0x8D, 0x008D}, {0x8E, 0x017D},    {0x8F, 0x008F},
+      {0x90, 0x0090}, {0x93, 0x201C}, {0x96, 0x2013}, {0x99, 0x2122},    {0x9D, 0x009D},
+      {0x9F, 0x0178}, {0xA0, 0x00A0}, {0xA9, 0x00A9}, {0xFC, u'\u00FC'}, {0xFF, 0x00FF},
+  };
+  for (const Mapping& row : rows) {
+    const QString text = FromCp1252(std::string(1, static_cast<char>(row.byte)));
+    ASSERT_EQ(text.size(), 1);
+    EXPECT_EQ(text.at(0).unicode(), row.unicode) << static_cast<int>(row.byte);
+    EXPECT_EQ(ToCp1252(QString(QChar(row.unicode))), std::string(1, static_cast<char>(row.byte)));
+  }
+}
+
+TEST(Cp1252, GermanPlaceholder) {
+  EXPECT_EQ(FromCp1252("< Keine Daten Verf\xFCgbar >"), QString::fromUtf8("< Keine Daten Verfügbar >"));
+  EXPECT_EQ(ToCp1252(QString::fromUtf8("Verfügbar € ™")), "Verf\xFCgbar \x80 \x99");
+}
+
+TEST(Cp1252, CharactersOutsideTheCodePageBecomeQuestionMarks) {
+  EXPECT_EQ(ToCp1252(QString::fromUtf8("a\u03A9b")), "a?b");                // Greek Omega
+  EXPECT_EQ(ToCp1252(QString::fromUtf8("a\U0001F600b")), "a?b");            // one character, two units
+  EXPECT_EQ(ToCp1252(QString(QChar(0x0080))), "?");                         // a control the code page lacks
+  EXPECT_EQ(ToCp1252(QString(QChar(static_cast<char16_t>(0xD800)))), "?");  // a lone surrogate
+}
+
+TEST(Cp1252, KeepsNulBytes) {
+  const std::string withNul("a\0b", 3);
+  EXPECT_EQ(FromCp1252(withNul).size(), 3);
+  EXPECT_EQ(ToCp1252(FromCp1252(withNul)), withNul);
+}
+
+}  // namespace
+}  // namespace ordalyn
