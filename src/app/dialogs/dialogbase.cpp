@@ -1,0 +1,109 @@
+#include "app/dialogs/dialogbase.h"
+
+#include <QKeySequence>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPalette>
+#include <QPushButton>
+#include <QShowEvent>
+
+#include <algorithm>
+
+namespace ordalyn {
+
+QFont DialogFont() {
+  QFont font;
+  font.setFamilies({"Tahoma", "Liberation Sans", "Arial", "DejaVu Sans"});
+  font.setStyleHint(QFont::SansSerif);
+  font.setPixelSize(11);
+  return font;
+}
+
+TEtchedLine::TEtchedLine(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_NoMousePropagation, true); }
+
+void TEtchedLine::paintEvent(QPaintEvent* /*event*/) {
+  QPainter painter(this);
+  painter.setPen(palette().color(QPalette::Dark));
+  painter.drawLine(0, 0, width() - 1, 0);
+  painter.setPen(palette().color(QPalette::Light));
+  painter.drawLine(0, 1, width() - 1, 1);
+}
+
+void TEtchedLine::mousePressEvent(QMouseEvent* event) { event->accept(); }
+void TEtchedLine::mouseReleaseEvent(QMouseEvent* event) { event->accept(); }
+void TEtchedLine::mouseDoubleClickEvent(QMouseEvent* event) { event->accept(); }
+
+QLabel* NewLabel(QWidget* parent, const char* name, const QString& text, int left, int top) {
+  auto* label = new QLabel(parent);
+  label->setObjectName(name);
+  label->setTextFormat(Qt::PlainText);
+  label->setText(text);
+  label->move(left, top);
+  label->adjustSize();
+  return label;
+}
+
+void MakeBold(QLabel* label) {
+  QFont bold;
+  bold.setBold(true);
+  label->setFont(bold);
+  label->adjustSize();
+}
+
+void FitLabelsInto(QWidget* window, std::initializer_list<QLabel*> labels, int maxRight) {
+  // The stretch that fits the widest label, at least 75 % of the normal width.
+  int stretch = 100;
+  for (QLabel* label : labels) {
+    const int available = maxRight - label->x();
+    const int width = label->sizeHint().width();
+    if (width > available && available > 0) stretch = std::min(stretch, (100 * available) / width);
+  }
+  if (stretch == 100) return;
+  // Glyph widths round to whole pixels, so the proportional guess may still
+  // be a pixel or two too wide: narrow further until everything fits.
+  const auto fits = [&] {
+    for (QLabel* label : labels) {
+      if (label->x() + label->sizeHint().width() > maxRight) return false;
+    }
+    return true;
+  };
+  QFont narrower = window->font();
+  for (stretch = std::max(75, stretch);; --stretch) {
+    narrower.setStretch(stretch);
+    window->setFont(narrower);
+    if (stretch == 75 || fits()) break;
+  }
+  for (QLabel* label : labels) label->adjustSize();
+}
+
+TFixedDialog::TFixedDialog(QWidget* owner, const char* name, const QString& caption, int clientWidth,
+                           int clientHeight)
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                         Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint) {
+  setObjectName(name);
+  setWindowTitle(caption);
+  setFont(DialogFont());
+  setFixedSize(clientWidth, clientHeight);
+  setSizeGripEnabled(false);
+}
+
+void TFixedDialog::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  // The first showing was centred over the owner; from now on the dialog is
+  // treated as placed, so it reappears where it was last.
+  setAttribute(Qt::WA_Moved, true);
+}
+
+QPushButton* TFixedDialog::ButtonForLetter(int key) const {
+  if (key < Qt::Key_A || key > Qt::Key_Z) return nullptr;
+  const auto buttons = findChildren<QPushButton*>();
+  for (QPushButton* button : buttons) {
+    if (!button->isVisible() || !button->isEnabled()) continue;
+    const QKeySequence mnemonic = QKeySequence::mnemonic(button->text());
+    if (!mnemonic.isEmpty() && (mnemonic[0].key() == static_cast<Qt::Key>(key))) return button;
+  }
+  return nullptr;
+}
+
+}  // namespace ordalyn

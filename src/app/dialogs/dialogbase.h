@@ -1,0 +1,61 @@
+// Pieces shared by the program's small dialogs: the dialog font, the etched
+// rule, and a fixed-size dialog that is centred over its owner the first time
+// it is shown and keeps its place afterwards.
+#pragma once
+
+#include <QDialog>
+#include <QFont>
+#include <QWidget>
+
+#include <initializer_list>
+
+class QLabel;
+class QPushButton;
+
+namespace ordalyn {
+
+// Tahoma, 11 pixels high (8 points at 96 dots per inch); where Tahoma is not
+// installed the nearest sans-serif face of that size.
+QFont DialogFont();
+
+// An etched horizontal rule along the top edge of its rectangle: a dark line
+// with a light line below it. The whole rectangle swallows mouse clicks.
+class TEtchedLine : public QWidget {
+ public:
+  explicit TEtchedLine(QWidget* parent = nullptr);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+};
+
+// A plain-text label at a position, sized to its text.
+QLabel* NewLabel(QWidget* parent, const char* name, const QString& text, int left, int top);
+
+// Makes a label's text bold while it keeps following its parent's font.
+void MakeBold(QLabel* label);
+
+// Where the dialog font is a stand-in wider than Tahoma, narrows the font of
+// `window` just enough that every label (sized to its text) ends at or before
+// x = maxRight; the labels are resized. Does nothing when they already fit.
+void FitLabelsInto(QWidget* window, std::initializer_list<QLabel*> labels, int maxRight);
+
+// A dialog with a fixed client size, a title bar with only the close button,
+// and the dialog font. The first showing centres it over its owner (or the
+// screen when it has none); later showings keep the place where it was.
+class TFixedDialog : public QDialog {
+ public:
+  TFixedDialog(QWidget* owner, const char* name, const QString& caption, int clientWidth, int clientHeight);
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+  // The button that the plain letter key (without Alt) clicks, as a Windows
+  // dialog does for the underlined letters of its buttons while a button has
+  // the focus; null when the letter belongs to no button.
+  QPushButton* ButtonForLetter(int key) const;
+};
+
+}  // namespace ordalyn
