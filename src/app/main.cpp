@@ -1,12 +1,37 @@
-#include <QApplication>
-#include <QMainWindow>
+// Ordalyn: watches one TAPI line and writes a readable trace of it.
+#include <string>
+#include <vector>
+
+#include "app/program.h"
+#include "app/qtmessagepump.h"
+#include "log/outputfile.h"
+#include "util/clock.h"
+#include "util/timeseparator.h"
+#include "util/utools.h"
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  QApplication::setApplicationName("Ordalyn");
-  QMainWindow window;
-  window.setWindowTitle("Ordalyn");
-  window.resize(771, 592);
-  window.show();
-  return QApplication::exec();
+  ordalyn::OrdalynApplication app(argc, argv);
+
+  // The arguments as the system gave them (Qt has taken out its own options).
+  std::vector<std::string> arguments;
+  for (int i = 1; i < argc; ++i) {
+    arguments.emplace_back(argv[i]);
+  }
+
+  ordalyn::QtMessagePump pump;
+  const auto platform = ordalyn::CreateDefaultTapiPlatform(pump);
+  const ordalyn::SystemClock clock;
+
+  ordalyn::MainServices services;
+  services.platform = platform.get();
+  services.clock = &clock;
+  services.timeSeparator = ordalyn::TimeSeparator();
+  services.computerName = [] { return ordalyn::ComputerName(); };
+  services.makeFile = [] { return ordalyn::MakeSystemOutputFile(); };
+  services.arguments = arguments;
+
+  ordalyn::Program program(services);
+  ordalyn::OnSystemEnd(&program.Main(), [&program] { program.Main().EndBySystem(); });
+  program.Show();
+  return ordalyn::OrdalynApplication::exec();
 }

@@ -1,0 +1,44 @@
+#include "app/program.h"
+
+#include "app/dialogs/uAbout.h"
+#include "app/dialogs/uHelp.h"
+#include "app/dialogs/uSaveChanges.h"
+#include "app/dialogs/uStopLog.h"
+#include "app/errorboxes.h"
+#include "app/uDevices.h"
+
+namespace ordalyn {
+
+Program::Program(const MainServices& services) {
+  main_ = std::make_unique<TFMMain>(services);
+  about_ = new TFMAbout(main_.get());
+  devices_ = new TFMDevices(*services.platform, main_->State(), main_.get());
+  help_ = new TFMHelp(main_.get());
+  saveChanges_ = new TFMSaveChanges(main_.get());
+  stopLog_ = new TFMStopLog(main_.get());
+  main_->SetDialogs(devices_, help_, saveChanges_, stopLog_);
+}
+
+Program::~Program() = default;
+
+void Program::Show() {
+  main_->show();
+  main_->raise();
+  main_->activateWindow();
+}
+
+OrdalynApplication::OrdalynApplication(int& argc, char** argv) : QApplication(argc, argv) {
+  setApplicationName(QStringLiteral("Ordalyn"));
+  setApplicationDisplayName(QStringLiteral("Ordalyn"));
+}
+
+bool OrdalynApplication::notify(QObject* receiver, QEvent* event) {
+  try {
+    return QApplication::notify(receiver, event);
+  } catch (...) {
+    GeneralErrorHandler().Report(std::current_exception());
+    return false;
+  }
+}
+
+}  // namespace ordalyn

@@ -1,0 +1,534 @@
+#include "app/uMain.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QStatusTipEvent>
+#include <QStyle>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include "app/core/commandline.h"
+#include "app/dialogs/dialogbase.h"
+#include "app/dialogs/uAbout.h"
+#include "app/errorboxes.h"
+#include "app/resources/appimages.h"
+#include "app/tracescreen.h"
+#include "tapi/lineinventory.h"
+#include "util/ioerror.h"
+#include "widgets/QVersionLabel.h"
+#include "widgets/cp1252.h"
+
+namespace ordalyn {
+
+const SkinColour kSkinColours[28] = {
+    {"tcFace", "button"},
+    {"tcPopup", "#FCFCF9"},
+    {"tcBorder", "#8A867A"},
+    {"tcToolbar", "#EFEDDE"},
+    {"tcImageList", "#EFEDDE"},
+    {"tcDockBorderIn", "#928F82"},
+    {"tcDockBorderOut", "#928F82"},
+    {"tcDockBorderTitle", "dark"},
+    {"tcDragHandle", "#BFBCB1"},
+    {"tcChecked", "#E5E9E9"},
+    {"tcCheckedOver", "#ADC4E8"},
+    {"tcSelBar", "#C1D2EE"},
+    {"tcSelBarBorder", "highlight"},
+    {"tcSelItem", "#C1D2EE"},
+    {"tcSelItemBorder", "highlight"},
+    {"tcSelPushed", "#ADC4E8"},
+    {"tcSelPushedBorder", "highlight"},
+    {"tcSeparator", "#B8B5A8"},
+    {"tcImgListShadow", "#8795A6"},
+    {"tcGradStart", "#ECF1F9"},
+    {"tcGradEnd", "#C1D2EE"},
+    {"tcPopupGradStart", "#EFEDDE"},
+    {"tcPopupGradEnd", "#FAF9F5"},
+    {"tcImgGradStart", "#EFEDDE"},
+    {"tcImgGradEnd", "#BDBBAC"},
+    {"tcText", "windowText"},
+    {"tcHighlightText", "windowText"},
+    {"tcCaptionText", "highlightedText"},
+};
+
+namespace {
+
+QString Skin(const char* role) {
+  for (const auto& colour : kSkinColours) {
+    if (qstrcmp(colour.role, role) == 0) {
+      const QString value = QString::fromLatin1(colour.value);
+      return value.startsWith(QLatin1Char('#')) ? value : QStringLiteral("palette(%1)").arg(value);
+    }
+  }
+  return QStringLiteral("palette(button)");
+}
+
+// A file name as the operating system wants it.
+std::string SystemFileName(const QString& name) {
+#ifdef _WIN32
+  return ToCp1252(name);
+#else
+  return QFile::encodeName(name).toStdString();
+#endif
+}
+
+}  // namespace
+
+QString SkinStyleSheet() {
+  return QStringLiteral(
+             "QMenuBar#TBToolbarMenu, QToolBar#TBToolbarStandard { background: %1; color: %2; border: none; }"
+             "QWidget#TBDockTop { background: %1; border-bottom: 1px solid %3; }"
+             "QMenuBar#TBToolbarMenu::item:selected { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, "
+             "stop:0 %4, stop:1 %5); border: 1px solid %6; color: %2; }"
+             "QMenuBar#TBToolbarMenu::item:pressed { background: %7; border: 1px solid %8; }"
+             "QMenuBar#TBToolbarMenu QMenu { background: qlineargradient(x1:0, y1:0, x2:1, y2:0, stop:0 %9, "
+             "stop:1 %10); border: 1px solid %11; color: %2; }"
+             "QMenuBar#TBToolbarMenu QMenu::item:selected { background: %12; border: 1px solid %13; color: "
+             "%14; }"
+             "QMenuBar#TBToolbarMenu QMenu::separator { height: 1px; background: %15; margin: 3px 4px; }"
+             "QToolBar#TBToolbarStandard QToolButton:hover { background: %12; border: 1px solid %13; }"
+             "QToolBar#TBToolbarStandard QToolButton:pressed { background: %7; border: 1px solid %8; }"
+             "QToolBar#TBToolbarStandard::separator { background: %15; width: 1px; margin: 3px 2px; }")
+      .arg(Skin("tcToolbar"), Skin("tcText"), Skin("tcDockBorderOut"), Skin("tcGradStart"), Skin("tcGradEnd"),
+           Skin("tcSelBarBorder"), Skin("tcSelPushed"), Skin("tcSelPushedBorder"), Skin("tcPopupGradStart"))
+      .arg(Skin("tcPopupGradEnd"), Skin("tcBorder"), Skin("tcSelItem"), Skin("tcSelItemBorder"),
+           Skin("tcHighlightText"), Skin("tcSeparator"));
+}
+
+TFMMain::TFMMain(const MainServices& services, QWidget* parent) : QMainWindow(parent), services_(services) {
+  setObjectName("FMMain");
+  setWindowTitle(QStringLiteral("Ordalyn"));
+  setFont(DialogFont());
+  resize(771, 592);
+
+  execDialog = [](QDialog& dialog) { return dialog.exec(); };
+  askSaveFileName = [](QFileDialog& dialog) -> std::optional<QString> {
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+      return std::nullopt;
+    }
+    return dialog.selectedFiles().first();
+  };
+  openAbout = [this] { TFMAbout::ShowModalOver(this); };
+
+  CreateActions();
+  CreateDock();
+  CreateClientArea();
+
+  saveDialog1_ = new QFileDialog(this);
+  saveDialog1_->setObjectName("SaveDialog1");
+  saveDialog1_->setAcceptMode(QFileDialog::AcceptSave);
+  saveDialog1_->setDefaultSuffix(QStringLiteral("log"));
+  saveDialog1_->setOption(QFileDialog::DontConfirmOverwrite, true);
+  saveDialog1_->setOption(QFileDialog::DontUseNativeDialog, true);
+
+  screen_ = new TraceScreenLog(meTrace_);
+  log_ = std::make_unique<TraceLog>(
+      *screen_, *services_.clock, services_.timeSeparator, [this] { return qvlBuild_->Caption(); },
+      [this] { return qvlCopy_->Caption(); }, services_.makeFile());
+  session_ = std::make_unique<TapiSession>(*services_.platform, state_, *log_);
+  trace_ = std::make_unique<LineEventTrace>(*services_.platform, state_, *log_);
+
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    move(screen->availableGeometry().center() - rect().center());
+  }
+  connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+    if (state == Qt::ApplicationActive) {
+      ApplEventsActivate();
+    }
+  });
+  FormCreate();
+}
+
+TFMMain::~TFMMain() {
+  if (LineCallbackTarget() == trace_.get()) {
+    SetLineCallbackTarget(nullptr);
+    SetLineCallbackErrorHandler(nullptr);
+  }
+}
+
+void TFMMain::FormCreate() {
+  state_.tapiVersion = kTapiHighVersion;
+  // TAPI calls a free function; it reaches this window's trace through the
+  // process-wide reference, and its failures reach the general error handler.
+  SetLineCallbackTarget(trace_.get());
+  SetLineCallbackErrorHandler([](std::exception_ptr error) { GeneralErrorHandler().Report(error); });
+}
+
+void TFMMain::CreateActions() {
+  struct ActionDef {
+    QAction** slot;
+    const char* name;
+    const char* category;
+    const char* caption;
+    const char* hint;
+    int image;  // -1: none
+    void (TFMMain::*handler)();
+  };
+  const ActionDef defs[] = {
+      {&acStart_, "ACStart", "Trace", "Start", "Start trace", 1, &TFMMain::ACStartExecute},
+      {&acStop_, "ACStop", "Trace", "Stop", "Stop tracing", 0, &TFMMain::ACStopExecute},
+      {&acReset_, "ACReset", "Trace", "Clear", "Clear trace log", 4, &TFMMain::ACResetExecute},
+      {&acSave_, "ACSave", "Trace", "Save as ...", "Save trace log to file", 2, &TFMMain::ACSaveExecute},
+      {&acClose_, "ACClose", "Trace", "Close", "Close application", -1, &TFMMain::ACCloseExecute},
+      {&acInfo_, "ACInfo", "Info", "Info", "About ...", 6, &TFMMain::ACInfoExecute},
+      {&acDevices_, "ACDevices", "Trace", "Devices ...", "Show devices ...", 3, &TFMMain::ACDevicesExecute},
+      {&acHelp_, "ACHelp", "Info", "ACHelp", "How to use ...", 5, &TFMMain::ACHelpExecute},
+  };
+  for (const auto& def : defs) {
+    auto* action = new QAction(QString::fromLatin1(def.caption), this);
+    action->setObjectName(def.name);
+    action->setProperty("category", QString::fromLatin1(def.category));
+    action->setStatusTip(QString::fromLatin1(def.hint));
+    action->setToolTip(QString::fromLatin1(def.hint));
+    action->setProperty("imageIndex", def.image);
+    if (def.image >= 0) {
+      action->setIcon(
+          QIcon(QString::fromLatin1(appimages::kActionImages[static_cast<std::size_t>(def.image)])));
+    }
+    const auto handler = def.handler;
+    connect(action, &QAction::triggered, this,
+            [this, handler] { GeneralErrorHandler().Guard([this, handler] { (this->*handler)(); }); });
+    *def.slot = action;
+  }
+  acStop_->setEnabled(false);
+}
+
+void TFMMain::CreateDock() {
+  tbDockTop_ = new QWidget(this);
+  tbDockTop_->setObjectName("TBDockTop");
+  tbDockTop_->setFixedHeight(52);
+  tbDockTop_->setAttribute(Qt::WA_StyledBackground, true);
+  auto* rows = new QVBoxLayout(tbDockTop_);
+  rows->setContentsMargins(0, 0, 0, 0);
+  rows->setSpacing(0);
+
+  tbToolbarMenu_ = new QMenuBar(tbDockTop_);
+  tbToolbarMenu_->setObjectName("TBToolbarMenu");
+  tbToolbarMenu_->setWindowTitle(QStringLiteral("Menü"));
+  tbToolbarMenu_->setNativeMenuBar(false);
+  QMenu* file = tbToolbarMenu_->addMenu(QStringLiteral("File"));
+  file->setObjectName("MIFile");
+  file->addAction(acClose_);
+  QMenu* trace = tbToolbarMenu_->addMenu(QStringLiteral("Trace"));
+  trace->setObjectName("MITrace");
+  trace->addAction(acStart_);
+  trace->addAction(acStop_);
+  trace->addSeparator();
+  trace->addAction(acReset_);
+  trace->addSeparator();
+  trace->addAction(acSave_);
+  QMenu* extras = tbToolbarMenu_->addMenu(QStringLiteral("Extras"));
+  extras->setObjectName("MIExtras");
+  extras->addAction(acDevices_);
+  QMenu* help = tbToolbarMenu_->addMenu(QStringLiteral("?"));
+  help->setObjectName("MIHelp");
+  help->addAction(acHelp_);
+  help->addSeparator();
+  help->addAction(acInfo_);
+  rows->addWidget(tbToolbarMenu_);
+
+  auto* second = new QHBoxLayout();
+  second->setContentsMargins(4, 2, 0, 2);
+  second->setSpacing(0);
+  cbDevices_ = new QComboBox(tbDockTop_);
+  cbDevices_->setObjectName("CBDevices");
+  cbDevices_->setEditable(true);
+  cbDevices_->setInsertPolicy(QComboBox::NoInsert);
+  cbDevices_->setFixedWidth(169);
+  second->addWidget(cbDevices_);
+  second->addSpacing(180 - 4 - 169);
+  tbToolbarStandard_ = new QToolBar(QStringLiteral("Standard"), tbDockTop_);
+  tbToolbarStandard_->setObjectName("TBToolbarStandard");
+  tbToolbarStandard_->setFloatable(false);
+  tbToolbarStandard_->setMovable(false);
+  tbToolbarStandard_->setIconSize(QSize(16, 16));
+  tbToolbarStandard_->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  tbToolbarStandard_->addAction(acStart_);
+  tbToolbarStandard_->addAction(acStop_);
+  tbToolbarStandard_->addSeparator();
+  tbToolbarStandard_->addAction(acReset_);
+  tbToolbarStandard_->addSeparator();
+  tbToolbarStandard_->addAction(acSave_);
+  second->addWidget(tbToolbarStandard_);
+  second->addStretch(1);
+  rows->addLayout(second);
+
+  tbDockTop_->setStyleSheet(SkinStyleSheet());
+  setMenuWidget(tbDockTop_);
+}
+
+void TFMMain::CreateClientArea() {
+  auto* client = new QWidget(this);
+  client->setObjectName("Client");
+  auto* column = new QVBoxLayout(client);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+
+  meTrace_ = new QPlainTextEdit(client);
+  meTrace_->setObjectName("METrace");
+  meTrace_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  meTrace_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  meTrace_->setUndoRedoEnabled(false);
+  meTrace_->installEventFilter(this);
+  column->addWidget(meTrace_, 1);
+
+  paFooter_ = new QWidget(client);
+  paFooter_->setObjectName("PAfooter");
+  paFooter_->setFixedHeight(20);
+  paFooter_->installEventFilter(this);
+  lbHelp_ = new QLabel(QString(21, QLatin1Char(' ')), paFooter_);
+  lbHelp_->setObjectName("LBHelp");
+  lbHelp_->move(4, 4);
+  qvlCopy_ = new TQVersionLabel(paFooter_);
+  qvlCopy_->setObjectName("QVLcopy");
+  qvlCopy_->setAutoSize(false);
+  qvlCopy_->setFileVersionPart(fvAll);
+  qvlCopy_->setVersionResource(vrLegalCopyright);
+  qvlCopy_->setInfoPrefix("Legal Copyright:");
+  qvlCopy_->setShowInfoPrefix(false);
+  qvlCopy_->setLangCharset("-1");
+  qvlCopy_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+  qvlBuild_ = new TQVersionLabel(paFooter_);
+  qvlBuild_->setObjectName("QVLbuild");
+  qvlBuild_->setAutoSize(false);
+  qvlBuild_->setFileVersionPart(fvAll);
+  qvlBuild_->setVersionResource(vrFileVersion);
+  qvlBuild_->setInfoPrefix("Build:");
+  qvlBuild_->setShowInfoPrefix(true);
+  qvlBuild_->setLangCharset("-1");
+  qvlBuild_->setAlignment(Qt::AlignRight | Qt::AlignTop);
+  QPalette grey = qvlBuild_->palette();
+  grey.setColor(QPalette::WindowText, Qt::gray);
+  qvlBuild_->setPalette(grey);
+  column->addWidget(paFooter_);
+
+  paBackgroundTracing_ = new QFrame(client);
+  paBackgroundTracing_->setObjectName("PAbackgroundTracing");
+  auto* panel = static_cast<QFrame*>(paBackgroundTracing_);
+  panel->setFrameShape(QFrame::Panel);
+  panel->setFrameShadow(QFrame::Raised);
+  panel->setAutoFillBackground(true);
+  panel->resize(289, 109);
+  auto* image1 = new QLabel(panel);
+  image1->setObjectName("Image1");
+  image1->setPixmap(QPixmap(QString::fromLatin1(appimages::kWarningImage)));
+  image1->setGeometry(16, 16, 32, 32);
+  auto* label1 = new QLabel(QStringLiteral("Ordalyn in progress."), panel);
+  label1->setObjectName("Label1");
+  QFont big = DialogFont();
+  big.setPixelSize(19);
+  label1->setFont(big);
+  label1->move(64, 24);
+  label1->adjustSize();
+  auto* label2 = new QLabel(
+      QStringLiteral("Backgroung TAPI tracing in progress.\nClose application to stop tracing."), panel);
+  label2->setObjectName("Label2");
+  label2->move(64, 60);
+  label2->adjustSize();
+  panel->hide();
+
+  setCentralWidget(client);
+}
+
+void TFMMain::SetDialogs(QDialog* devices, QDialog* help, QDialog* saveChanges, QDialog* stopLog) {
+  fmDevices_ = devices;
+  fmHelp_ = help;
+  fmSaveChanges_ = saveChanges;
+  fmStopLog_ = stopLog;
+}
+
+void TFMMain::SetTraceActions(bool start, bool stop, bool reset) {
+  acStart_->setEnabled(start);
+  acStop_->setEnabled(stop);
+  acReset_->setEnabled(reset);
+}
+
+void TFMMain::ApplEventsActivate() {
+  if (!firstActivation_) {
+    return;
+  }
+  firstActivation_ = false;
+  SplashPending = false;
+
+  std::vector<std::string> list;
+  EnumerateLines(*services_.platform, state_, list, false);
+  cbDevices_->clear();
+  for (const auto& entry : list) {
+    cbDevices_->addItem(FromCp1252(entry));
+  }
+  cbDevices_->setCurrentIndex(cbDevices_->count() > 0 ? 0 : -1);
+
+  state_.selectedDevice = -1;
+  log_->SetBackgroundFileName({});
+  state_.loggedOn = false;
+
+  const auto request = ReadCommandLine(services_.arguments);
+  if (!request) {
+    return;
+  }
+  showMinimized();
+  state_.selectedDevice = ReadSelectedDevice(request->lineArgument);
+  log_->SetBackgroundFileName(ExpandMacros(request->fileName, *services_.clock, services_.computerName));
+  // A second logon on top of the background trace would corrupt its state:
+  // Start is not offered in background mode.
+  SetTraceActions(false, false, true);
+  GeneralErrorHandler().Guard([this] {
+    log_->OpenBackgroundFile();
+    session_->Logon();
+    paBackgroundTracing_->show();
+    paBackgroundTracing_->raise();
+    FormResize();
+  });
+}
+
+void TFMMain::ACStartExecute() {
+  if (InBackgroundMode()) {
+    return;
+  }
+  SetTraceActions(false, true, false);
+  unsavedTrace_ = true;
+  paBackgroundTracing_->hide();
+  const int index = cbDevices_->currentIndex();
+  const QString entry = index >= 0 ? cbDevices_->itemText(index) : QString();
+  state_.selectedDevice = LineNumberOfEntry(ToCp1252(entry));
+  session_->Logon();
+}
+
+void TFMMain::ACStopExecute() {
+  SetTraceActions(!InBackgroundMode(), false, true);
+  paBackgroundTracing_->hide();
+  session_->Logoff();
+}
+
+void TFMMain::ACResetExecute() {
+  screen_->Clear();
+  unsavedTrace_ = false;
+}
+
+void TFMMain::ACSaveExecute() {
+  const auto fileName = askSaveFileName(*saveDialog1_);
+  if (!fileName) {
+    return;
+  }
+  SaveTo(*fileName);
+  unsavedTrace_ = false;
+}
+
+void TFMMain::SaveTo(const QString& fileName) {
+  QString text = screen_->Text();
+  std::string bytes;
+  if (!text.isEmpty()) {
+    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    bytes = ToCp1252(text);
+    bytes += "\r\n";
+  }
+  const std::string name = SystemFileName(fileName);
+  std::unique_ptr<OutputFile> file = services_.makeFile();
+  if (const int error = file->Create(name); error != 0) {
+    throw IoError::FromOs(error, "Cannot create file", ToCp1252(fileName));
+  }
+  const auto result = file->Write(bytes.data(), bytes.size());
+  const int closeError = file->Close();
+  if (result.error != 0 || result.written != bytes.size()) {
+    throw IoError::FromOs(result.error, "Cannot write to file", ToCp1252(fileName));
+  }
+  if (closeError != 0) {
+    throw IoError::FromOs(closeError, "Cannot close file", ToCp1252(fileName));
+  }
+}
+
+void TFMMain::ACCloseExecute() { close(); }
+
+void TFMMain::ACInfoExecute() { openAbout(); }
+
+void TFMMain::ACDevicesExecute() {
+  if (fmDevices_ != nullptr) {
+    execDialog(*fmDevices_);
+  }
+}
+
+void TFMMain::ACHelpExecute() {
+  if (fmHelp_ != nullptr) {
+    execDialog(*fmHelp_);
+  }
+}
+
+void TFMMain::FormResize() {
+  const QRect log = meTrace_->geometry();
+  const QSize panel = paBackgroundTracing_->size();
+  paBackgroundTracing_->move((log.width() - panel.width()) / 2,
+                             log.top() + (log.height() - panel.height()) / 2);
+}
+
+void TFMMain::EndBySystem() {
+  endingBySystem_ = true;
+  close();
+}
+
+bool TFMMain::FormCloseQuery() {
+  if (endingBySystem_) {
+    return true;
+  }
+  bool canClose = true;
+  if (unsavedTrace_ && fmSaveChanges_ != nullptr && execDialog(*fmSaveChanges_) != QDialog::Accepted) {
+    canClose = false;
+  }
+  if (InBackgroundMode() && fmStopLog_ != nullptr && execDialog(*fmStopLog_) != QDialog::Accepted) {
+    canClose = false;
+    showMinimized();
+  }
+  return canClose;
+}
+
+void TFMMain::FormClose() {
+  GeneralErrorHandler().Guard([this] { session_->Logoff(); });
+  // A background file that could never be created is not closed: the program
+  // ends all the same.
+  if (InBackgroundMode() && log_->BackgroundFileOpen()) {
+    GeneralErrorHandler().Guard([this] { log_->CloseBackgroundFile(); });
+  }
+}
+
+void TFMMain::closeEvent(QCloseEvent* event) {
+  if (!FormCloseQuery()) {
+    event->ignore();
+    return;
+  }
+  FormClose();
+  event->accept();
+}
+
+bool TFMMain::event(QEvent* event) {
+  if (event->type() == QEvent::StatusTip) {
+    // The hint of whatever is under the mouse.
+    lbHelp_->setText(static_cast<QStatusTipEvent*>(event)->tip());
+    lbHelp_->adjustSize();
+    return true;
+  }
+  return QMainWindow::event(event);
+}
+
+bool TFMMain::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Resize) {
+    if (watched == meTrace_) {
+      FormResize();
+    } else if (watched == paFooter_) {
+      const int width = paFooter_->width();
+      qvlCopy_->setGeometry(4, 4, width - 18, 13);
+      qvlBuild_->setGeometry(width - 16 - 127, 4, 127, 13);
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+}  // namespace ordalyn

@@ -1,0 +1,487 @@
+// The main window driven as a user would: first activation, Start, messages,
+// Stop, Clear, Save, the dialogs, closing with its questions, and the
+// background trace from the command line.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QDialog>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QStatusTipEvent>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include "app/dialogs/uAbout.h"
+#include "app/dialogs/uHelp.h"
+#include "app/dialogs/uSaveChanges.h"
+#include "app/dialogs/uStopLog.h"
+#include "app/errorboxes.h"
+#include "app/program.h"
+#include "app/tracescreen.h"
+#include "app/uDevices.h"
+#include "fakeplatform.h"
+#include "widgets/QVersionLabel.h"
+#include "widgets/cp1252.h"
+
+namespace ordalyn {
+namespace {
+
+using test::FakeCall;
+using test::FakeLine;
+using test::FakePlatform;
+
+const QString kSeparator(92, QLatin1Char('-'));
+
+QByteArray ReadFile(const QString& name) {
+  QFile file(name);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// Everything after the stamp of each line; unstamped lines stay whole.
+QStringList WithoutStamps(const QString& text) {
+  QStringList lines = text.split(QLatin1Char('\n'));
+  for (QString& line : lines) {
+    if (line.size() > 15 && line.mid(12, 3) == QLatin1String(" | ")) {
+      line = QStringLiteral("* | ") + line.mid(15);
+    }
+  }
+  return lines;
+}
+
+struct MainWindowTest : ::testing::Test {
+  FakePlatform platform;
+  FakeClock clock{LocalDateTime{2011, 9, 1, 20, 10, 5, 42}};
+  QTemporaryDir dir;
+  std::unique_ptr<Program> program;
+  std::vector<QString> dialogsShown;
+  std::map<QString, int> answers;  // objectName -> modal result; Rejected when absent
+  std::vector<QString> errorBoxes;
+
+  void SetUp() override {
+    TFMAbout::SetCpuMeasurer([] { return 500.0; });
+    platform.lines = {FakeLine{"Modem", 0x10, 0x10}, FakeLine{"Fax - Line 2", 0x20, 0x10},
+                      FakeLine{"Voice Modem", 0x1C, LINEBEARERMODE_VOICE}};
+    GeneralErrorHandler().SetShowBox([this](const QString& text) { errorBoxes.push_back(text); });
+  }
+
+  void TearDown() override {
+    program.reset();
+    GeneralErrorHandler().SetShowBox(nullptr);
+    TFMAbout::SetCpuMeasurer(nullptr);
+  }
+
+  void Create(std::vector<std::string> arguments = {}) {
+    MainServices services;
+    services.platform = &platform;
+    services.clock = &clock;
+    services.timeSeparator = ":";
+    services.computerName = [] { return std::string("PBX7"); };
+    services.makeFile = [] { return MakeSystemOutputFile(); };
+    services.arguments = std::move(arguments);
+    program = std::make_unique<Program>(services);
+    Main().execDialog = [this](QDialog& dialog) {
+      dialogsShown.push_back(dialog.objectName());
+      const auto it = answers.find(dialog.objectName());
+      return it == answers.end() ? int(QDialog::Rejected) : it->second;
+    };
+  }
+
+  TFMMain& Main() { return program->Main(); }
+  QAction* Action(const char* name) { return Main().findChild<QAction*>(name); }
+  QComboBox* Devices() { return Main().findChild<QComboBox*>("CBDevices"); }
+  QStringList Log() { return WithoutStamps(Main().Screen().Text()); }
+  void Trigger(const char* name) { Action(name)->trigger(); }
+  std::tuple<bool, bool, bool> TraceActions() {
+    return {Action("ACStart")->isEnabled(), Action("ACStop")->isEnabled(), Action("ACReset")->isEnabled()};
+  }
+  // Closes the window as the user would; true when it closed.
+  bool CloseWindow() {
+    Main().show();
+    Main().close();
+    return !Main().isVisible();
+  }
+};
+
+TEST_F(MainWindowTest, ControlsAndActionsCarryTheirNamesCaptionsAndHints) {
+  Create();
+  struct Case {
+    const char* name;
+    const char* caption;
+    const char* hint;
+    const char* category;
+    int image;
+  };
+  const Case cases[] = {
+      {"ACStart", "Start", "Start trace", "Trace", 1},
+      {"ACStop", "Stop", "Stop tracing", "Trace", 0},
+      {"ACReset", "Clear", "Clear trace log", "Trace", 4},
+      {"ACSave", "Save as ...", "Save trace log to file", "Trace", 2},
+      {"ACClose", "Close", "Close application", "Trace", -1},
+      {"ACInfo", "Info", "About ...", "Info", 6},
+      {"ACDevices", "Devices ...", "Show devices ...", "Trace", 3},
+      {"ACHelp", "ACHelp", "How to use ...", "Info", 5},
+  };
+  for (const auto& c : cases) {
+    QAction* action = Action(c.name);
+    ASSERT_NE(action, nullptr) << c.name;
+    EXPECT_EQ(action->text(), QString::fromLatin1(c.caption));
+    EXPECT_EQ(action->statusTip(), QString::fromLatin1(c.hint));
+    EXPECT_EQ(action->property("category").toString(), QString::fromLatin1(c.category));
+    EXPECT_EQ(action->property("imageIndex").toInt(), c.image);
+    EXPECT_EQ(action->icon().isNull(), c.image < 0) << c.name;
+    EXPECT_TRUE(action->shortcut().isEmpty());
+  }
+  for (const char* name :
+       {"TBDockTop", "TBToolbarMenu", "TBToolbarStandard", "CBDevices", "METrace", "PAfooter", "LBHelp",
+        "QVLcopy", "QVLbuild", "PAbackgroundTracing", "SaveDialog1"}) {
+    EXPECT_NE(Main().findChild<QObject*>(name), nullptr) << name;
+  }
+  EXPECT_EQ(Main().windowTitle(), "Ordalyn");
+  EXPECT_EQ(Main().findChild<QLabel*>("LBHelp")->text(), QString(21, QLatin1Char(' ')));
+  EXPECT_EQ(Main().SaveDialog1()->defaultSuffix(), "log");
+  EXPECT_TRUE(Main().SaveDialog1()->testOption(QFileDialog::DontConfirmOverwrite));
+  EXPECT_EQ(TraceActions(), std::make_tuple(true, false, true));
+  EXPECT_EQ(Main().State().tapiVersion, 0x00020002u);
+}
+
+TEST_F(MainWindowTest, TheDevicesDialogListsEveryLineInLongForm) {
+  Create();
+  EXPECT_EQ(program->Devices().MEDevices()->toPlainText(),
+            "Line: 0 - Modem, Media $10, TAPI-Version 2.2\n"
+            "Line: 1 - Fax - Line 2, Media $20, TAPI-Version 2.2\n"
+            "Line: 2 - Voice Modem, Media $1C, TAPI-Version 2.2 *\n"
+            "* Suggested TAPI Voice Line");
+  EXPECT_EQ(program->Devices().LBCount()->text(), "3");
+  EXPECT_EQ(program->Devices().windowTitle(), "TAPI Lines");
+}
+
+TEST_F(MainWindowTest, FirstActivationFillsTheLineListOnceAndSelectsItemZero) {
+  Create();
+  Main().show();
+  QTRY_VERIFY_WITH_TIMEOUT(!Main().FirstActivation(), 5000);
+  ASSERT_EQ(Devices()->count(), 3);
+  EXPECT_EQ(Devices()->itemText(1), "1 - Fax - Line 2");
+  EXPECT_EQ(Devices()->currentIndex(), 0);
+  EXPECT_FALSE(SplashPending);
+  EXPECT_EQ(Main().State().selectedDevice, -1);
+  platform.lines.pop_back();
+  Main().ApplEventsActivate();  // a later activation does nothing
+  EXPECT_EQ(Devices()->count(), 3);
+}
+
+TEST_F(MainWindowTest, StartTracesTheSelectedLineStopLogsOff) {
+  Create();
+  Main().ApplEventsActivate();
+  Devices()->setCurrentIndex(1);
+  Devices()->setEditText("2 - typed text is never read");
+  platform.calls[0x10A2C] = FakeCall{std::string("5550100"), {}, std::string("200"), {}, {}, {}, 4, 1};
+  Trigger("ACStart");
+  EXPECT_EQ(TraceActions(), std::make_tuple(false, true, false));
+  EXPECT_TRUE(Main().UnsavedTrace());
+  EXPECT_EQ(Main().State().selectedDevice, 1);
+  platform.Deliver(LINE_APPNEWCALL, 0, 0x10A2C, 2);
+  platform.Deliver(LINE_CALLSTATE, 2, 1, 0);
+  Trigger("ACStop");
+  EXPECT_EQ(TraceActions(), std::make_tuple(true, false, true));
+  const QStringList expected = {
+      "Ordalyn - Build: 1.0.0.1",
+      FromCp1252(program->Main().findChild<TQVersionLabel*>("QVLcopy")->Caption()),
+      QString(48, QLatin1Char('=')),
+      "",
+      "* | Initialise: OK",
+      "* | LineOpen: OK",
+      "* | TAPI - Logon (Version: 2.2) - Fax - Line 2 (TAPI-Line: 1)",
+      kSeparator,
+      "* | LINE_APPNEWCALL - hCall: 00010A2C - 0|10A2C|2",
+      "* | LINE_CALLSTATE: LINECALLSTATE_OFFERING; ACTIVE - hCall: 00010A2C - CallerID: 5550100 - CalledID: "
+      "200 - "
+      "(LINECALLORIGIN_EXTERNAL, LINECALLREASON_DIRECT) - 2|1|0",
+      kSeparator,
+      "* | LineShutDown: OK",
+      "* | TAPI - Logoff",
+  };
+  EXPECT_EQ(Log(), expected);
+  EXPECT_TRUE(Main().Screen().Text().startsWith("Ordalyn - Build: "));
+  EXPECT_EQ(Main().Screen().Text().split('\n')[4].left(15), "20:10:05:042 | ");
+}
+
+TEST_F(MainWindowTest, StartWithoutASelectedEntryOpensLineZero) {
+  platform.lines.clear();
+  Create();
+  Main().ApplEventsActivate();
+  EXPECT_EQ(Devices()->count(), 0);
+  EXPECT_EQ(Devices()->currentIndex(), -1);
+  Devices()->setEditText("5 - typed");
+  Trigger("ACStart");
+  EXPECT_EQ(Main().State().selectedDevice, 0);
+}
+
+TEST_F(MainWindowTest, MessagesAreTracedWhileAModalDialogIsOpen) {
+  Create();
+  Main().ApplEventsActivate();
+  Trigger("ACStart");
+  Main().execDialog = [this](QDialog& dialog) {
+    QTimer::singleShot(0, &dialog, [this, &dialog] {
+      platform.Deliver(LINE_LINEDEVSTATE, 4, 0, 1);
+      dialog.accept();
+    });
+    return dialog.exec();
+  };
+  Trigger("ACHelp");
+  EXPECT_EQ(Log().back(), "* | LINE_LINEDEVSTATE - 4|0|1");
+}
+
+TEST_F(MainWindowTest, ClearEmptiesTheLogAndForgetsTheUnsavedTrace) {
+  Create();
+  Main().ApplEventsActivate();
+  Trigger("ACStart");
+  Trigger("ACStop");
+  Trigger("ACReset");
+  EXPECT_EQ(Main().Screen().Text(), "");
+  EXPECT_FALSE(Main().UnsavedTrace());
+  EXPECT_TRUE(CloseWindow());
+  EXPECT_TRUE(dialogsShown.empty());
+}
+
+TEST_F(MainWindowTest, SaveWritesEveryLineWithCrLf) {
+  Create();
+  Main().ApplEventsActivate();
+  Trigger("ACStart");
+  platform.Deliver(LINE_LINEDEVSTATE, 4, 0, 1);
+  const QString name = dir.filePath("trace.log");
+  Main().askSaveFileName = [&name](QFileDialog&) { return std::optional<QString>(name); };
+  Trigger("ACSave");
+  EXPECT_FALSE(Main().UnsavedTrace());
+  const QByteArray saved = ReadFile(name);
+  EXPECT_TRUE(saved.endsWith("20:10:05:042 | LINE_LINEDEVSTATE - 4|0|1\r\n"));
+  EXPECT_EQ(saved.count("\r\n"), 9);  // header 4, logon 4, one event
+  EXPECT_EQ(saved.count('\n'), 9);
+  // More events after a save: closing does not ask about unsaved changes.
+  platform.Deliver(LINE_LINEDEVSTATE, 4, 0, 1);
+  Trigger("ACStop");
+  EXPECT_TRUE(CloseWindow());
+  EXPECT_TRUE(dialogsShown.empty());
+}
+
+TEST_F(MainWindowTest, SaveKeepsUserEditsAndCodePage1252) {
+  Create();
+  Main().findChild<QPlainTextEdit*>("METrace")->setPlainText(
+      QString::fromUtf8("first\nGr\u00fc\u00dfe \u20ac"));
+  const QString name = dir.filePath("edited");
+  Main().askSaveFileName = [&name](QFileDialog&) { return std::optional<QString>(name); };
+  Trigger("ACSave");
+  EXPECT_EQ(ReadFile(name), QByteArray("first\r\nGr\xFC\xDF"
+                                       "e \x80\r\n"));
+}
+
+TEST_F(MainWindowTest, AFailedSaveIsReportedAndLeavesTheTraceUnsaved) {
+  Create();
+  Main().ApplEventsActivate();
+  Trigger("ACStart");
+  Main().askSaveFileName = [this](QFileDialog&) {
+    return std::optional<QString>(dir.filePath("no/such/dir.log"));
+  };
+  Trigger("ACSave");
+  ASSERT_EQ(errorBoxes.size(), 1u);
+  EXPECT_TRUE(errorBoxes[0].contains("no/such/dir.log")) << errorBoxes[0].toStdString();
+  EXPECT_TRUE(Main().UnsavedTrace());
+  Main().askSaveFileName = [](QFileDialog&) { return std::nullopt; };  // cancelled
+  Trigger("ACSave");
+  EXPECT_TRUE(Main().UnsavedTrace());
+  EXPECT_EQ(errorBoxes.size(), 1u);
+}
+
+TEST_F(MainWindowTest, DevicesHelpAndInfoShowTheirWindows) {
+  Create();
+  Trigger("ACDevices");
+  Trigger("ACHelp");
+  const std::vector<QString> expected = {"FMDevices", "FMHelp"};
+  EXPECT_EQ(dialogsShown, expected);
+  int abouts = 0;
+  Main().openAbout = [&abouts] { ++abouts; };
+  Trigger("ACInfo");
+  EXPECT_EQ(abouts, 1);
+}
+
+TEST_F(MainWindowTest, CloseAsksTheQuestionsThatApplyAndObeysTheAnswers) {
+  struct Case {
+    bool unsaved;
+    bool background;
+    int saveAnswer;
+    int stopAnswer;
+    std::vector<QString> asked;
+    bool closes;
+  };
+  const int yes = QDialog::Accepted;
+  const int no = QDialog::Rejected;
+  const Case cases[] = {
+      {false, false, no, no, {}, true},
+      {true, false, yes, no, {"FMSaveChanges"}, true},
+      {true, false, no, no, {"FMSaveChanges"}, false},
+      {false, true, no, yes, {"FMStopLog"}, true},
+      {false, true, no, no, {"FMStopLog"}, false},
+      {true, true, yes, yes, {"FMSaveChanges", "FMStopLog"}, true},
+      {true, true, no, yes, {"FMSaveChanges", "FMStopLog"}, false},
+      {true, true, yes, no, {"FMSaveChanges", "FMStopLog"}, false},
+  };
+  for (const auto& c : cases) {
+    dialogsShown.clear();
+    answers = {{"FMSaveChanges", c.saveAnswer}, {"FMStopLog", c.stopAnswer}};
+    Create(c.background ? std::vector<std::string>{"-0", dir.filePath("bg.log").toStdString()}
+                        : std::vector<std::string>{});
+    Main().ApplEventsActivate();
+    if (c.unsaved) {
+      Main().Log().SetBackgroundFileName({});  // Start is not offered in background mode
+      Main().ACStartExecute();
+      Main().Log().SetBackgroundFileName(c.background ? "bg" : "");
+    }
+    EXPECT_EQ(CloseWindow(), c.closes) << c.unsaved << c.background << c.saveAnswer << c.stopAnswer;
+    EXPECT_EQ(dialogsShown, c.asked) << c.unsaved << c.background << c.saveAnswer << c.stopAnswer;
+    // The background trace minimises the window at its start, and again when closing is refused.
+    EXPECT_EQ(Main().isMinimized(), c.background);
+  }
+}
+
+TEST_F(MainWindowTest, BackgroundTraceFromTheCommandLine) {
+  const QString pattern = dir.filePath("tapilog_#date#_#time#_#computer#.log");
+  Create({"-2", pattern.toStdString(), "ignored"});
+  Main().ApplEventsActivate();
+  const QString name = dir.filePath("tapilog_2011-09-01_20-10_PBX7.log");
+  EXPECT_EQ(Main().Log().BackgroundFileName(), name.toStdString());
+  EXPECT_TRUE(Main().findChild<QWidget*>("PAbackgroundTracing")->isVisibleTo(&Main()));
+  EXPECT_EQ(Main().State().selectedDevice, 2);
+  EXPECT_EQ(TraceActions(), std::make_tuple(false, false, true));
+  Trigger("ACStart");  // not offered: a second logon would corrupt the running trace
+  EXPECT_EQ(Main().Screen().Text(), "");
+  platform.Deliver(LINE_LINEDEVSTATE, 4, 0, 1);
+  answers["FMStopLog"] = QDialog::Accepted;
+  EXPECT_TRUE(CloseWindow());
+  const QString expected =
+      QStringLiteral(
+          "Ordalyn - Build: 1.0.0.1\r\n%1\r\n================================================\r\n"
+          "\r\n20:10:05:042 | Initialise: OK\r\n20:10:05:042 | LineOpen: OK\r\n"
+          "20:10:05:042 | TAPI - Logon (Version: 2.2) - Voice Modem (TAPI-Line: 2)\r\n%2\r\n"
+          "20:10:05:042 | LINE_LINEDEVSTATE - 4|0|1\r\n%2\r\n"
+          "20:10:05:042 | LineShutDown: OK\r\n20:10:05:042 | TAPI - Logoff\r\n")
+          .arg(FromCp1252(program->Main().findChild<TQVersionLabel*>("QVLcopy")->Caption()), kSeparator);
+  EXPECT_EQ(QString::fromLatin1(ReadFile(name)), expected);
+  EXPECT_TRUE(errorBoxes.empty());
+}
+
+TEST_F(MainWindowTest, ABackgroundFileThatCannotBeCreatedIsReportedAndTheProgramStillCloses) {
+  Create({"-1", dir.filePath("missing/dir/trace.log").toStdString()});
+  Main().ApplEventsActivate();
+  ASSERT_EQ(errorBoxes.size(), 1u);
+  EXPECT_TRUE(errorBoxes[0].contains("missing/dir/trace.log"));
+  EXPECT_FALSE(Main().findChild<QWidget*>("PAbackgroundTracing")->isVisibleTo(&Main()));
+  for (const auto& call : platform.calls_made) {  // no logon ran
+    EXPECT_EQ(call.find("lineOpenA"), std::string::npos);
+  }
+  answers["FMStopLog"] = QDialog::Accepted;
+  EXPECT_TRUE(CloseWindow());
+  EXPECT_EQ(errorBoxes.size(), 1u);
+}
+
+TEST_F(MainWindowTest, TheSystemEndingTheProgramClosesWithoutQuestions) {
+  Create({"-2", dir.filePath("bg.log").toStdString()});
+  Main().ApplEventsActivate();
+  Main().show();
+  Main().EndBySystem();
+  EXPECT_FALSE(Main().isVisible());
+  EXPECT_TRUE(dialogsShown.empty());
+  EXPECT_TRUE(ReadFile(dir.filePath("bg.log")).endsWith("| TAPI - Logoff\r\n"));
+}
+
+TEST_F(MainWindowTest, TheBackgroundPanelStaysCentredOnTheLog) {
+  Create();
+  Main().show();
+  auto* log = Main().findChild<QWidget*>("METrace");
+  auto* panel = Main().findChild<QWidget*>("PAbackgroundTracing");
+  for (const QSize size : {QSize(771, 592), QSize(900, 700), QSize(200, 160)}) {
+    Main().resize(size);
+    QCoreApplication::processEvents();
+    const QRect area = log->geometry();
+    EXPECT_EQ(panel->x(), (area.width() - 289) / 2) << size.width();
+    EXPECT_EQ(panel->y(), area.top() + (area.height() - 109) / 2) << size.width();
+  }
+  EXPECT_LT(panel->x(), 0);  // a log smaller than the panel: negative offsets, still centred
+}
+
+TEST_F(MainWindowTest, TheHintLineShowsTheCurrentHint) {
+  Create();
+  QStatusTipEvent tip(QStringLiteral("Start trace"));
+  QCoreApplication::sendEvent(&Main(), &tip);
+  EXPECT_EQ(Main().findChild<QLabel*>("LBHelp")->text(), "Start trace");
+  QStatusTipEvent none{QString()};
+  QCoreApplication::sendEvent(&Main(), &none);
+  EXPECT_EQ(Main().findChild<QLabel*>("LBHelp")->text(), "");
+}
+
+TEST(ErrorBoxes, NeverNestAndShowWhatCameMeanwhileOnce) {
+  ErrorBoxes boxes;
+  std::vector<QString> shown;
+  int depth = 0;
+  int maxDepth = 0;
+  boxes.SetShowBox([&](const QString& text) {
+    maxDepth = std::max(maxDepth, ++depth);
+    shown.push_back(text);
+    if (shown.size() == 1) {  // failures while the first box is open
+      for (int i = 0; i < 50; ++i) {
+        boxes.Report("Cannot write to file \"t.log\": No space left on device (OS error 28)");
+      }
+      boxes.Report("Another failure");
+    }
+    --depth;
+  });
+  boxes.Report("First failure");
+  EXPECT_EQ(maxDepth, 1);
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[0], "First failure");
+  EXPECT_EQ(
+      shown[1],
+      "Cannot write to file \"t.log\": No space left on device (OS error 28) (50 times)\nAnother failure");
+  EXPECT_FALSE(boxes.Showing());
+  boxes.Report("Later");
+  EXPECT_EQ(shown.back(), "Later");
+}
+
+TEST(ErrorBoxes, GatherAtMostAFixedNumberOfDifferentTexts) {
+  ErrorBoxes boxes;
+  std::vector<QString> shown;
+  boxes.SetShowBox([&](const QString& text) {
+    shown.push_back(text);
+    if (shown.size() == 1) {
+      for (int i = 0; i < 30; ++i) {
+        boxes.Report("error " + std::to_string(i));
+      }
+    }
+  });
+  boxes.Report("first");
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[1].count('\n'), int(ErrorBoxes::kMaxGatheredKinds));
+  EXPECT_TRUE(shown[1].endsWith("... and 10 further errors"));
+}
+
+TEST(TraceScreenLog, KeepsEveryLineInOrderAcrossFlushes) {
+  QPlainTextEdit view;
+  TraceScreenLog screen(&view);
+  screen.AppendLine("one");
+  screen.AppendLine("");
+  EXPECT_EQ(screen.WaitingLines(), 2u);
+  QCoreApplication::processEvents();  // the event loop takes them in
+  EXPECT_EQ(screen.WaitingLines(), 0u);
+  EXPECT_EQ(view.toPlainText(), "one\n");
+  screen.AppendLine("three");
+  EXPECT_EQ(screen.Text(), "one\n\nthree");
+  screen.Clear();
+  EXPECT_EQ(screen.Text(), "");
+  screen.AppendLine("again");
+  EXPECT_EQ(screen.Text(), "again");
+}
+
+}  // namespace
+}  // namespace ordalyn
