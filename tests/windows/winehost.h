@@ -1,0 +1,39 @@
+// Helpers of the Windows tests: where they run and a scratch folder.
+#pragma once
+
+#include <string>
+
+namespace ordalyn::wintest {
+
+// True when the process runs under wine (its ntdll exports wine_get_version).
+// Tests that pin the behaviour of wine's own stubs, or that change settings of
+// the user, run only there.
+bool UnderWine();
+
+// True when the test run says it runs under wine (scripts/wine-run, the cross
+// build's emulator, sets ORDALYN_EXPECT_WINE=1), so that a failing detection
+// cannot quietly skip the wine tests.
+bool WineExpected();
+
+// A new empty folder in the system's temporary folder, removed with all its
+// files when the object goes.
+class ScratchFolder {
+ public:
+  ScratchFolder();
+  ~ScratchFolder();
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+  const std::string& Path() const { return path_; }
+  // path + "\" + name
+  std::string File(const std::string& name) const;
+
+ private:
+  std::string path_;
+};
+
+// Reads the whole file through a handle that lets others read and write on;
+// false when it cannot be opened or read.
+bool ReadWholeFile(const std::string& path, std::string& contents);
+
+}  // namespace ordalyn::wintest
