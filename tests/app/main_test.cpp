@@ -23,6 +23,7 @@
 #include "app/program.h"
 #include "app/tracescreen.h"
 #include "app/uDevices.h"
+#include "fakeoutputfile.h"
 #include "fakeplatform.h"
 #include "widgets/QVersionLabel.h"
 #include "widgets/cp1252.h"
@@ -74,13 +75,15 @@ struct MainWindowTest : ::testing::Test {
     TFMAbout::SetCpuMeasurer(nullptr);
   }
 
-  void Create(std::vector<std::string> arguments = {}) {
+  void Create(
+      std::vector<std::string> arguments = {},
+      std::function<std::unique_ptr<OutputFile>()> makeFile = [] { return MakeSystemOutputFile(); }) {
     MainServices services;
     services.platform = &platform;
     services.clock = &clock;
     services.timeSeparator = ":";
     services.computerName = [] { return std::string("PBX7"); };
-    services.makeFile = [] { return MakeSystemOutputFile(); };
+    services.makeFile = std::move(makeFile);
     services.arguments = std::move(arguments);
     program = std::make_unique<Program>(services);
     Main().execDialog = [this](QDialog& dialog) {
@@ -384,6 +387,54 @@ TEST_F(MainWindowTest, ABackgroundFileThatCannotBeCreatedIsReportedAndTheProgram
   answers["FMStopLog"] = QDialog::Accepted;
   EXPECT_TRUE(CloseWindow());
   EXPECT_EQ(errorBoxes.size(), 1u);
+}
+
+TEST_F(MainWindowTest, AFullDiskDuringABackgroundTraceLosesNoLineAndNeverNestsErrorBoxes) {
+  testing::FakeDisk disk;
+  Create({"-2", "bg.log"}, [&disk] { return testing::MakeFakeFile(disk); });
+  Main().ApplEventsActivate();
+  int next = 0;
+  const auto event = [this, &next] {
+    platform.Deliver(LINE_LINEDEVSTATE, 4, 0, static_cast<DWORD_PTR>(next++));
+  };
+  disk.failForever = true;
+  int depth = 0;
+  int maxDepth = 0;
+  GeneralErrorHandler().SetShowBox([&](const QString& text) {
+    maxDepth = std::max(maxDepth, ++depth);
+    errorBoxes.push_back(text);
+    if (errorBoxes.size() == 1) {
+      for (int i = 0; i < 40; ++i) {  // TAPI keeps delivering while the box is open
+        event();
+      }
+    } else {
+      disk.failForever = false;  // space is back
+    }
+    --depth;
+  });
+  while (errorBoxes.empty() && next < 100) {
+    event();
+  }
+  ASSERT_EQ(errorBoxes.size(), 2u);  // the first failure, then all gathered ones in one box
+  EXPECT_EQ(maxDepth, 1);
+  EXPECT_TRUE(errorBoxes[0].contains("No space left on device")) << errorBoxes[0].toStdString();
+  for (int i = 0; i < 10; ++i) {
+    event();
+  }
+  answers["FMStopLog"] = QDialog::Accepted;
+  EXPECT_TRUE(CloseWindow());
+  EXPECT_EQ(errorBoxes.size(), 2u);
+  QStringList events;
+  for (const QString& line : QString::fromLatin1(disk.contents.c_str()).split("\r\n")) {
+    if (line.contains("LINE_LINEDEVSTATE")) {
+      events << line.mid(15);
+    }
+  }
+  ASSERT_EQ(events.size(), next);
+  for (int i = 0; i < next; ++i) {
+    EXPECT_EQ(events[i], QStringLiteral("LINE_LINEDEVSTATE - 4|0|%1").arg(i, 0, 16).toUpper());
+  }
+  EXPECT_TRUE(QString::fromLatin1(disk.contents.c_str()).endsWith("| TAPI - Logoff\r\n"));
 }
 
 TEST_F(MainWindowTest, TheSystemEndingTheProgramClosesWithoutQuestions) {
