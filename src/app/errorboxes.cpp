@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <cstdio>
 #include <stdexcept>
 
 #include "widgets/cp1252.h"
@@ -32,6 +33,10 @@ void ErrorBoxes::Report(std::exception_ptr error) { Report(ErrorText(error)); }
 
 void ErrorBoxes::Report(const std::string& text) {
   const QString message = FromCp1252(text);
+  if (ending_) {
+    std::fprintf(stderr, "Ordalyn: %s\n", message.toLocal8Bit().constData());
+    return;
+  }
   if (showing_) {
     for (auto& [known, count] : gathered_) {
       if (known == message) {
@@ -49,7 +54,7 @@ void ErrorBoxes::Report(const std::string& text) {
   showing_ = true;
   try {
     show_(message);
-    while (!gathered_.empty() || gatheredOthers_ != 0) {
+    while (!ending_ && (!gathered_.empty() || gatheredOthers_ != 0)) {
       show_(TakeGathered());
     }
   } catch (...) {

@@ -32,11 +32,16 @@ class ErrorBoxes {
 
   bool Showing() const { return showing_; }
 
+  // The program is ending: no box is shown any more (the event loops are
+  // gone); errors are written to standard error instead.
+  void SetEnding(bool ending) { ending_ = ending; }
+
  private:
   QString TakeGathered();
 
   ShowBox show_;
   bool showing_ = false;
+  bool ending_ = false;
   // Gathered while a box is open: each text once, with how often it came.
   std::vector<std::pair<QString, std::size_t>> gathered_;
   std::size_t gatheredOthers_ = 0;

@@ -29,7 +29,6 @@ void Program::Show() {
 
 OrdalynApplication::OrdalynApplication(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationName(QStringLiteral("Ordalyn"));
-  setApplicationDisplayName(QStringLiteral("Ordalyn"));
 }
 
 bool OrdalynApplication::notify(QObject* receiver, QEvent* event) {

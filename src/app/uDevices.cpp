@@ -29,6 +29,7 @@ TFMDevices::TFMDevices(TapiPlatform& platform, TapiState& state, QWidget* owner)
   label1_ = new QLabel(QStringLiteral("Lines found"), this);
   label1_->setObjectName("Label1");
   label1_->setGeometry(40, 298, 55, 13);
+  label1_->adjustSize();  // the text keeps its full width where Tahoma is missing
 
   btOK_ = new QPushButton(QStringLiteral("OK"), this);
   btOK_->setObjectName("BTOK");

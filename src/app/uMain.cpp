@@ -471,8 +471,13 @@ void TFMMain::FormResize() {
 }
 
 void TFMMain::EndBySystem() {
+  // Nobody is there to answer boxes: errors on the way out go to standard
+  // error. An error box may be running its own loop (one without a parent is
+  // not closed with this window): ending the application ends every loop.
   endingBySystem_ = true;
+  GeneralErrorHandler().SetEnding(true);
   close();
+  QCoreApplication::exit(0);
 }
 
 bool TFMMain::FormCloseQuery() {
@@ -492,6 +497,12 @@ bool TFMMain::FormCloseQuery() {
 
 void TFMMain::FormClose() {
   GeneralErrorHandler().Guard([this] { session_->Logoff(); });
+  if (state_.loggedOn) {
+    // The logoff stopped at a failing write (a full disk): TAPI is released
+    // all the same, so no message arrives after the window has gone.
+    services_.platform->lineShutdown(state_.appHandle);
+    state_.loggedOn = false;
+  }
   // A background file that could never be created is not closed: the program
   // ends all the same.
   if (InBackgroundMode() && log_->BackgroundFileOpen()) {

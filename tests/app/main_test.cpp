@@ -57,6 +57,7 @@ struct MainWindowTest : ::testing::Test {
   FakePlatform platform;
   FakeClock clock{LocalDateTime{2011, 9, 1, 20, 10, 5, 42}};
   QTemporaryDir dir;
+  testing::FakeDisk disk;  // outlives the program, whose log may write to it
   std::unique_ptr<Program> program;
   std::vector<QString> dialogsShown;
   std::map<QString, int> answers;  // objectName -> modal result; Rejected when absent
@@ -72,6 +73,7 @@ struct MainWindowTest : ::testing::Test {
   void TearDown() override {
     program.reset();
     GeneralErrorHandler().SetShowBox(nullptr);
+    GeneralErrorHandler().SetEnding(false);
     TFMAbout::SetCpuMeasurer(nullptr);
   }
 
@@ -390,8 +392,7 @@ TEST_F(MainWindowTest, ABackgroundFileThatCannotBeCreatedIsReportedAndTheProgram
 }
 
 TEST_F(MainWindowTest, AFullDiskDuringABackgroundTraceLosesNoLineAndNeverNestsErrorBoxes) {
-  testing::FakeDisk disk;
-  Create({"-2", "bg.log"}, [&disk] { return testing::MakeFakeFile(disk); });
+  Create({"-2", "bg.log"}, [this] { return testing::MakeFakeFile(disk); });
   Main().ApplEventsActivate();
   int next = 0;
   const auto event = [this, &next] {
@@ -415,9 +416,9 @@ TEST_F(MainWindowTest, AFullDiskDuringABackgroundTraceLosesNoLineAndNeverNestsEr
   while (errorBoxes.empty() && next < 100) {
     event();
   }
-  ASSERT_EQ(errorBoxes.size(), 2u);  // the first failure, then all gathered ones in one box
+  EXPECT_EQ(errorBoxes.size(), 2u);  // the first failure, then all gathered ones in one box
   EXPECT_EQ(maxDepth, 1);
-  EXPECT_TRUE(errorBoxes[0].contains("No space left on device")) << errorBoxes[0].toStdString();
+  EXPECT_TRUE(!errorBoxes.empty() && errorBoxes[0].contains("No space left on device"));
   for (int i = 0; i < 10; ++i) {
     event();
   }
@@ -435,6 +436,7 @@ TEST_F(MainWindowTest, AFullDiskDuringABackgroundTraceLosesNoLineAndNeverNestsEr
     EXPECT_EQ(events[i], QStringLiteral("LINE_LINEDEVSTATE - 4|0|%1").arg(i, 0, 16).toUpper());
   }
   EXPECT_TRUE(QString::fromLatin1(disk.contents.c_str()).endsWith("| TAPI - Logoff\r\n"));
+  program.reset();  // before the box recorder's captured locals go
 }
 
 TEST_F(MainWindowTest, TheSystemEndingTheProgramClosesWithoutQuestions) {

@@ -129,7 +129,7 @@ struct SimMessage {
 // calls get back their initial information.
 struct SimRepeat {
   std::uint32_t count = 1;  // number of runs, 1 = no repetition
-  bool forever = false;
+  bool endless = false;  // "forever" in a scenario file
   std::optional<std::uint32_t> periodMs;  // absent: the script's own length
 };
 

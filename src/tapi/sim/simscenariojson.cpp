@@ -527,7 +527,7 @@ class ScenarioReader {
     SimRepeat repeat;
     if (const Json* v = Find(value, "count")) {
       if (v->is_string() && TrimBlanks(v->get_ref<const std::string&>()) == "forever") {
-        repeat.forever = true;
+        repeat.endless = true;
       } else {
         repeat.count = ReadBounded(*v, Key(path, "count"), 1, SimLimits::kMaxRepeatCount);
       }
@@ -535,7 +535,7 @@ class ScenarioReader {
     if (const Json* v = Find(value, "periodMs")) {
       repeat.periodMs = ReadBounded(*v, Key(path, "periodMs"), 0, SimLimits::kMaxPeriodMs);
     }
-    if (repeat.forever || repeat.count > 1) {
+    if (repeat.endless || repeat.count > 1) {
       std::uint64_t length = 0;
       for (const SimMessage& message : script.messages) length += message.delayMs;
       if (repeat.periodMs) {

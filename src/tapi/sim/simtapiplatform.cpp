@@ -230,7 +230,7 @@ struct SimTapiPlatform::Core {
     bool resetCalls = false;
     if (line.index == script.messages.size()) {
       ++line.runs;
-      if (!script.repeat.forever && line.runs >= script.repeat.count) return std::nullopt;
+      if (!script.repeat.endless && line.runs >= script.repeat.count) return std::nullopt;
       // A run that takes no time still repeats at most once a millisecond.
       const std::uint64_t period =
           std::max<std::uint64_t>({script.repeat.periodMs.value_or(0), line.elapsed, 1});

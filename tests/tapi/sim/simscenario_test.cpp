@@ -114,7 +114,7 @@ TEST(SimScenarioTest, EveryFieldIsRead) {
   EXPECT_EQ(message.hDevice, 0x44u);
   EXPECT_EQ(message.call, 5u);
   EXPECT_EQ(message.update.fields, static_cast<std::uint32_t>(kSimConnectedID | kSimOrigin));
-  EXPECT_TRUE(s.script.repeat.forever);
+  EXPECT_TRUE(s.script.repeat.endless);
   EXPECT_EQ(s.traffic->seed, 18446744073709551615ull);
   EXPECT_EQ(s.messageTable.at(0xE048), "Text\r\n");
   EXPECT_EQ(s.messageTable.at(57417), "Other");
