@@ -57,7 +57,12 @@ std::string TypeText(const Json& value) {
   }
 }
 
-std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+std::string Quoted(std::string_view text) {
+  std::string quoted = "\"";
+  quoted += text;
+  quoted += '"';
+  return quoted;
+}
 
 std::string Hex(DWORD value) {
   char buffer[16];
