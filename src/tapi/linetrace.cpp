@@ -76,7 +76,7 @@ CallInfo QueryCallInfo(TapiPlatform& platform, HCALL call) {
   block->as<LINECALLINFO>()->dwTotalSize = static_cast<DWORD>(block->size());
   platform.lineGetCallInfoA(call, block->as<LINECALLINFO>());
   const DWORD needed = block->as<LINECALLINFO>()->dwNeededSize;
-  if (needed > block->as<LINECALLINFO>()->dwTotalSize) {
+  if (needed > block->size()) {
     if (needed > kMaxTapiBlockSize) {
       return info;
     }

@@ -42,7 +42,7 @@ LONG LineQuery(TapiPlatform& platform, HLINEAPP appHandle, DWORD device, std::st
   block->as<LINEDEVCAPS>()->dwTotalSize = static_cast<DWORD>(block->size());
   result = platform.lineGetDevCapsA(appHandle, device, apiVersion, 0, block->as<LINEDEVCAPS>());
   const DWORD needed = block->as<LINEDEVCAPS>()->dwNeededSize;
-  if (needed > block->as<LINEDEVCAPS>()->dwTotalSize) {
+  if (needed > block->size()) {
     if (needed > kMaxTapiBlockSize) {
       return LINEERR_NOMEM;
     }
