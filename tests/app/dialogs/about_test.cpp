@@ -68,9 +68,12 @@ class AboutTest : public ::testing::Test {
 
   // Shows the box as the Info action does (window-modal here, so the test
   // goes on) and lets its activation run.
+  // A click during the fade-in can close the box and delete it before the
+  // wait ends (its activation ran first), so it is watched through a guard.
   static bool ShowAndActivate(TFMAbout* box) {
+    QPointer<TFMAbout> guard(box);
     box->open();
-    return ProcessUntil([&] { return box->Activated(); });
+    return ProcessUntil([&] { return guard.isNull() || guard->Activated(); });
   }
 
   // Whether the box closed and, once deferred deletions ran, is gone.
