@@ -12,7 +12,7 @@ namespace ordalyn {
 
 TraceScreenLog::TraceScreenLog(QPlainTextEdit* view) : QObject(view), view_(view) {
   flushTimer_.setSingleShot(true);
-  flushTimer_.setInterval(0);
+  flushTimer_.setInterval(kGatherMilliseconds);
   connect(&flushTimer_, &QTimer::timeout, this, &TraceScreenLog::Flush);
 }
 

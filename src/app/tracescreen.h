@@ -1,6 +1,8 @@
-// The on-screen log over the main window's text view. Appending one line at a
-// time through the view costs more the longer the log grows, so lines are
-// gathered and inserted in one edit block once the event loop runs again.
+// The on-screen log over the main window's text view. Inserting one line at a
+// time costs an edit block, a scroll and a repaint per line, and in a flood
+// the telephony messages arrive one per event loop pass, so lines are gathered
+// for up to kGatherMilliseconds and inserted in one edit block: the view is
+// repainted at most twenty times a second and a line appears at most that late.
 // Everything that reads or clears the log first takes in what is waiting, so
 // Save and Clear always see every line, in order.
 #pragma once
@@ -17,6 +19,8 @@ namespace ordalyn {
 
 class TraceScreenLog : public QObject, public ScreenLog {
  public:
+  static constexpr int kGatherMilliseconds = 50;
+
   explicit TraceScreenLog(QPlainTextEdit* view);
 
   void AppendLine(const std::string& line) override;

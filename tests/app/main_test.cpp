@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
@@ -525,8 +526,15 @@ TEST(TraceScreenLog, KeepsEveryLineInOrderAcrossFlushes) {
   screen.AppendLine("one");
   screen.AppendLine("");
   EXPECT_EQ(screen.WaitingLines(), 2u);
-  QCoreApplication::processEvents();  // the event loop takes them in
+  EXPECT_EQ(view.toPlainText(), "");
+  // The event loop takes them in once the gathering interval has passed.
+  QElapsedTimer waited;
+  waited.start();
+  while (screen.WaitingLines() != 0 && waited.elapsed() < 10000) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
   EXPECT_EQ(screen.WaitingLines(), 0u);
+  EXPECT_GE(waited.elapsed(), TraceScreenLog::kGatherMilliseconds - 5);
   EXPECT_EQ(view.toPlainText(), "one\n");
   screen.AppendLine("three");
   EXPECT_EQ(screen.Text(), "one\n\nthree");
