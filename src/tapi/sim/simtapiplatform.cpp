@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <iostream>
 #include <map>
 #include <string_view>
@@ -164,7 +165,6 @@ struct SimTapiPlatform::Core {
     DWORD device = 0;
     DWORD version = 0;
     bool generated = false;
-    std::uint64_t order = 0;
   };
 
   // A message on its way through the pump.
@@ -182,10 +182,10 @@ struct SimTapiPlatform::Core {
   std::map<HLINEAPP, Application> applications;
   std::map<std::uint64_t, OpenLine> openLines;  // by a number that is never reused
   std::map<HCALL, CallState> calls;
+  std::deque<HCALL> trafficCalls;  // the generated calls among them, oldest first
   std::uint32_t applicationCounter = 0;
   std::uint32_t lineCounter = 0;
   std::uint64_t openCounter = 0;
-  std::uint64_t callCounter = 0;
 
   const SimLine* Line(DWORD device) const {
     return device < scenario->lines.size() ? &scenario->lines[device] : nullptr;
@@ -194,26 +194,21 @@ struct SimTapiPlatform::Core {
   void RestoreDeclaredCalls(const OpenLine& line) {
     for (const SimCall& call : scenario->calls) {
       CallState& state = calls[call.handle];
+      if (state.generated) std::erase(trafficCalls, call.handle);
       state.info = call.info;
       state.line = line.handle;
       state.device = line.device;
       state.version = line.version;
       state.generated = false;
-      state.order = callCounter++;
     }
   }
 
-  void ForgetOldTrafficCalls() {
-    std::size_t generated = 0;
-    for (const auto& entry : calls) generated += entry.second.generated ? 1 : 0;
-    while (generated > kMaxTrafficCalls) {
-      auto oldest = calls.end();
-      for (auto it = calls.begin(); it != calls.end(); ++it) {
-        if (it->second.generated && (oldest == calls.end() || it->second.order < oldest->second.order))
-          oldest = it;
-      }
-      calls.erase(oldest);
-      --generated;
+  // The generated traffic makes calls without end: only the newest are kept.
+  void AddTrafficCall(HCALL handle) {
+    trafficCalls.push_back(handle);
+    while (trafficCalls.size() > kMaxTrafficCalls) {
+      calls.erase(trafficCalls.front());
+      trafficCalls.pop_front();
     }
   }
 
@@ -272,7 +267,7 @@ struct SimTapiPlatform::Core {
       if (call == core->calls.end() && !message.update.Empty()) {
         call = core->calls.emplace(message.call, CallState{}).first;
         call->second.generated = line.traffic != nullptr;
-        call->second.order = core->callCounter++;
+        if (line.traffic) core->AddTrafficCall(message.call);
       }
       if (call != core->calls.end()) {
         message.update.ApplyTo(call->second.info);
@@ -280,7 +275,6 @@ struct SimTapiPlatform::Core {
         call->second.device = line.device;
         call->second.version = line.version;
       }
-      if (line.traffic) core->ForgetOldTrafficCalls();
     }
     DWORD hDevice = message.hDevice;
     if (message.target == SimDeviceTarget::kLine) hDevice = lineHandle;
@@ -523,7 +517,10 @@ LONG SimTapiPlatform::lineShutdown(HLINEAPP hLineApp) {
   // The application's lines close; messages still in the pump find no line
   // and are dropped. With the last open line the calls end too.
   std::erase_if(core.openLines, [hLineApp](const auto& entry) { return entry.second.app == hLineApp; });
-  if (core.openLines.empty()) core.calls.clear();
+  if (core.openLines.empty()) {
+    core.calls.clear();
+    core.trafficCalls.clear();
+  }
   return core.scenario->shutdownResult.value_or(0);
 }
 

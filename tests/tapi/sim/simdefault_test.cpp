@@ -209,8 +209,10 @@ TEST_F(SimDefaultTest, OldTrafficCallsAreForgotten) {
   HLINE line = 0;
   ASSERT_EQ(simtest::Open(platform, session.app, 3, 0x00020002, &line), 0);
   HCALL first = 0;
+  HCALL newest = 0;
   Recorder::hook = [&](const Received& m) {
     if (m.message == LINE_APPNEWCALL && first == 0) first = static_cast<HCALL>(m.param2);
+    if (m.message == LINE_APPNEWCALL) newest = static_cast<HCALL>(m.param2);
   };
   pump.RunFor(60 * 1000);
   ASSERT_NE(first, 0u);
@@ -219,6 +221,7 @@ TEST_F(SimDefaultTest, OldTrafficCallsAreForgotten) {
   pump.RunFor(4 * 60 * 60 * 1000);
   EXPECT_EQ(platform.CallCount(), SimTapiPlatform::kMaxTrafficCalls);
   EXPECT_EQ(platform.lineGetCallInfoA(first, block.As<LINECALLINFO>()), LINEERR_INVALCALLHANDLE);
+  EXPECT_EQ(platform.lineGetCallInfoA(newest, block.As<LINECALLINFO>()), 0) << "the newest call is kept";
 }
 
 }  // namespace
