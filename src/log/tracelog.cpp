@@ -1,9 +1,9 @@
 #include "log/tracelog.h"
 
-#include <cstdio>
 #include <utility>
 
 #include "util/ioerror.h"
+#include "util/utools.h"
 
 namespace ordalyn {
 
@@ -12,12 +12,6 @@ namespace {
 constexpr char kLineEnd[] = "\r\n";
 constexpr std::size_t kSeparatorWidth = 92;
 constexpr std::size_t kHeaderRuleWidth = 48;
-
-std::string TwoDigits(int value) {
-  char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "%02d", value);
-  return buffer;
-}
 
 }  // namespace
 
@@ -40,14 +34,30 @@ TraceLog::~TraceLog() {
   }
 }
 
-std::string TraceLog::Stamp(const LocalDateTime& time, const std::string& separator) {
-  char millis[16];
-  std::snprintf(millis, sizeof millis, "%03d", time.millisecond);
-  return TwoDigits(time.hour) + separator + TwoDigits(time.minute) + separator + TwoDigits(time.second) +
-         separator + millis;
+void TraceLog::AppendStamp(std::string& line, const LocalDateTime& time, const std::string& separator) {
+  AppendDecimal(line, time.hour, 2);
+  line += separator;
+  AppendDecimal(line, time.minute, 2);
+  line += separator;
+  AppendDecimal(line, time.second, 2);
+  line += separator;
+  AppendDecimal(line, time.millisecond, 3);
 }
 
-void TraceLog::LogLine(const std::string& text) { Write(Stamp(clock_.Now(), timeSeparator_) + " | " + text); }
+std::string TraceLog::Stamp(const LocalDateTime& time, const std::string& separator) {
+  std::string stamp;
+  AppendStamp(stamp, time, separator);
+  return stamp;
+}
+
+void TraceLog::LogLine(const std::string& text) {
+  std::string line;
+  line.reserve(16 + 3 * timeSeparator_.size() + text.size());
+  AppendStamp(line, clock_.Now(), timeSeparator_);
+  line += " | ";
+  line += text;
+  Write(line);
+}
 
 void TraceLog::LogSeparator() { Write(std::string(kSeparatorWidth, '-')); }
 

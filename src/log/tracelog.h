@@ -73,6 +73,7 @@ class TraceLog : public TraceSink {
 
   // "hh:nn:ss:zzz" with every ":" replaced by separator.
   static std::string Stamp(const LocalDateTime& time, const std::string& separator);
+  static void AppendStamp(std::string& line, const LocalDateTime& time, const std::string& separator);
 
  private:
   void Write(const std::string& line);

@@ -18,14 +18,6 @@ std::function<void(std::exception_ptr)>& ErrorHandler() {
   return handler;
 }
 
-std::string Hex(DWORD_PTR value) { return HexUpper(static_cast<std::uint32_t>(value)); }
-
-std::string CallHandleText(HCALL call) {
-  char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "%.8X", static_cast<unsigned>(CallHandleValue(call)));
-  return buffer;
-}
-
 // The number if it has any text after trimming, else the name (trimmed only
 // for the caller).
 std::string PartyId(const TapiBlock& block, DWORD idSize, DWORD idOffset, DWORD nameSize, DWORD nameOffset,
@@ -100,49 +92,65 @@ LineEventTrace::LineEventTrace(TapiPlatform& platform, TapiState& state, TraceSi
     : platform_(platform), state_(state), sink_(sink) {}
 
 std::string LineEventTrace::ComposeLine(DWORD message, DWORD_PTR param1, DWORD_PTR param2, DWORD_PTR param3) {
-  std::string text = LineMessageName(message);
+  // One string, grown in place: this runs for every telephony message.
+  std::string text;
+  text.reserve(192);
+  text += LineMessageName(message);
   const auto p1 = static_cast<DWORD>(param1);
   const auto p2 = static_cast<DWORD>(param2);
   bool withCallInfo = false;
   switch (message) {
     case LINE_CALLSTATE:
-      text += ": " + CallStateName(p1) + CallStateModeText(p1, p2);
+      text += ": ";
+      text += CallStateName(p1);
+      text += CallStateModeText(p1, p2);
       withCallInfo = true;
       break;
     case LINE_CALLINFO:
-      text += ": " + CallInfoStatesText(p1);
+      text += ": ";
+      text += CallInfoStatesText(p1);
       withCallInfo = true;
       break;
     case LINE_APPNEWCALL:
       state_.currentCall = CallHandleFrom(param2);
-      text += " - hCall: " + CallHandleText(state_.currentCall);
+      text += " - hCall: ";
+      AppendHexUpper(text, CallHandleValue(state_.currentCall), 8);
       break;
     default:
       break;
   }
   if (withCallInfo) {
     const CallInfo info = QueryCallInfo(platform_, state_.currentCall);
-    text += " - hCall: " + CallHandleText(state_.currentCall);
-    text += " - CallerID: " + info.callerId;
-    text += " - CalledID: " + info.calledId;
+    text += " - hCall: ";
+    AppendHexUpper(text, CallHandleValue(state_.currentCall), 8);
+    text += " - CallerID: ";
+    text += info.callerId;
+    text += " - CalledID: ";
+    text += info.calledId;
     if (!info.connectedId.empty()) {
-      text += " - ConnectedID: " + info.connectedId;
+      text += " - ConnectedID: ";
+      text += info.connectedId;
     }
-    std::string originAndReason;
-    if (info.origin != 0) {
-      originAndReason = CallOriginName(info.origin);
-    }
-    if (info.reason != 0) {
-      if (!originAndReason.empty()) {
-        originAndReason += ", ";
+    if (info.origin != 0 || info.reason != 0) {
+      text += " - (";
+      if (info.origin != 0) {
+        text += CallOriginName(info.origin);
       }
-      originAndReason += CallReasonName(info.reason);
-    }
-    if (!originAndReason.empty()) {
-      text += " - (" + originAndReason + ")";
+      if (info.reason != 0) {
+        if (info.origin != 0) {
+          text += ", ";
+        }
+        text += CallReasonName(info.reason);
+      }
+      text += ")";
     }
   }
-  text += " - " + Hex(param1) + "|" + Hex(param2) + "|" + Hex(param3);
+  text += " - ";
+  AppendHexUpper(text, static_cast<std::uint32_t>(param1));
+  text += "|";
+  AppendHexUpper(text, static_cast<std::uint32_t>(param2));
+  text += "|";
+  AppendHexUpper(text, static_cast<std::uint32_t>(param3));
   return text;
 }
 

@@ -95,9 +95,49 @@ std::optional<std::int32_t> ReadInteger(std::string_view text) {
 }
 
 std::string HexUpper(std::uint32_t value) {
-  char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "%X", static_cast<unsigned>(value));
-  return buffer;
+  std::string text;
+  AppendHexUpper(text, value);
+  return text;
+}
+
+// Trace lines are composed at every telephony message: the digits are made
+// by hand, without the formatted output's parsing.
+void AppendHexUpper(std::string& text, std::uint32_t value, int minDigits) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  char digits[8];
+  int count = 0;
+  do {
+    digits[count++] = kDigits[value & 0xFu];
+    value >>= 4;
+  } while (value != 0);
+  while (count < minDigits && count < 8) {
+    digits[count++] = '0';
+  }
+  while (count > 0) {
+    text.push_back(digits[--count]);
+  }
+}
+
+void AppendDecimal(std::string& text, int value, int minDigits) {
+  if (value < 0) {
+    char buffer[16];
+    const int length = std::snprintf(buffer, sizeof buffer, "%0*d", minDigits, value);
+    text.append(buffer, static_cast<std::size_t>(length));
+    return;
+  }
+  char digits[10];
+  int count = 0;
+  auto rest = static_cast<unsigned>(value);
+  do {
+    digits[count++] = static_cast<char>('0' + rest % 10);
+    rest /= 10;
+  } while (rest != 0);
+  while (count < minDigits && count < 10) {
+    digits[count++] = '0';
+  }
+  while (count > 0) {
+    text.push_back(digits[--count]);
+  }
 }
 
 }  // namespace ordalyn

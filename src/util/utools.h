@@ -23,8 +23,16 @@ std::string Trim(std::string_view text);
 // negative numbers). Anything else gives no value.
 std::optional<std::int32_t> ReadInteger(std::string_view text);
 
-// "%x"-style upper-case hexadecimal without leading zeros.
+// "%X"-style upper-case hexadecimal without leading zeros.
 std::string HexUpper(std::uint32_t value);
+
+// Appends value in upper-case hexadecimal with at least minDigits digits, as
+// "%.8X" does for 8 (minDigits up to 8).
+void AppendHexUpper(std::string& text, std::uint32_t value, int minDigits = 1);
+
+// Appends value in decimal with at least minDigits digits, zeros in front, as
+// "%02d" does for 2 (minDigits up to 10).
+void AppendDecimal(std::string& text, int value, int minDigits);
 
 }  // namespace ordalyn
 

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdio>
+
 namespace ordalyn {
 namespace {
 
@@ -69,6 +72,32 @@ TEST(HexUpper, PrintsWithoutLeadingZeros) {
   EXPECT_EQ(HexUpper(0x8000), "8000");
   EXPECT_EQ(HexUpper(0x10a2c), "10A2C");
   EXPECT_EQ(HexUpper(0xFFFFFFFF), "FFFFFFFF");
+}
+
+// The hand-made digits must give what the formatted output gives.
+TEST(AppendDigits, MatchFormattedOutput) {
+  const std::uint32_t hexValues[] = {0, 1, 0xF, 0x10, 0xABCDEF, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFF};
+  for (const std::uint32_t value : hexValues) {
+    char expected[32];
+    std::string text = "x";
+    AppendHexUpper(text, value);
+    std::snprintf(expected, sizeof expected, "x%X", static_cast<unsigned>(value));
+    EXPECT_EQ(text, expected);
+    text = "x";
+    AppendHexUpper(text, value, 8);
+    std::snprintf(expected, sizeof expected, "x%.8X", static_cast<unsigned>(value));
+    EXPECT_EQ(text, expected);
+  }
+  const int decimalValues[] = {0, 5, 9, 10, 59, 99, 100, 999, 1000, 123456, INT32_MAX, -1, -42, INT32_MIN};
+  for (const int value : decimalValues) {
+    for (const int width : {2, 3}) {
+      char expected[32];
+      std::string text = "x";
+      AppendDecimal(text, value, width);
+      std::snprintf(expected, sizeof expected, "x%0*d", width, value);
+      EXPECT_EQ(text, expected) << value << " in " << width;
+    }
+  }
 }
 
 }  // namespace
