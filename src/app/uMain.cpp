@@ -425,18 +425,10 @@ void TFMMain::ACSaveExecute() {
 }
 
 void TFMMain::SaveTo(const QString& fileName) {
-  // Converted first, then the line ends widened in one pass over the bytes:
-  // QString::replace of "\n" by "\r\n" costs seconds on a large log.
-  const std::string text = ToCp1252(screen_->Text());
-  std::string bytes;
-  if (!text.empty()) {
-    bytes.reserve(text.size() + text.size() / 16 + 2);
-    for (const char c : text) {
-      if (c == '\n') {
-        bytes += '\r';
-      }
-      bytes += c;
-    }
+  // Converted and the line ends widened in one pass: QString::replace of
+  // "\n" by "\r\n" costs seconds on a large log.
+  std::string bytes = ToCp1252WithCrLf(screen_->Text());
+  if (!bytes.empty()) {
     bytes += "\r\n";
   }
   const std::string name = SystemFileName(fileName);

@@ -1,5 +1,7 @@
 #include "widgets/cp1252.h"
 
+#include <optional>
+
 #include "widgets/cp1252map.h"
 
 namespace ordalyn {
@@ -13,20 +15,38 @@ QString FromCp1252(std::string_view text) {
   return result;
 }
 
-std::string ToCp1252(const QString& text) {
+namespace {
+
+// Logs of a million lines pass through here on Save: the ASCII characters,
+// nearly all of them, are copied without the table lookup.
+template <bool kWidenLineEnds>
+std::string ConvertToCp1252(const QString& text) {
+  const qsizetype size = text.size();
   std::string result;
-  result.reserve(static_cast<std::size_t>(text.size()));
-  for (qsizetype i = 0; i < text.size(); ++i) {
-    const QChar c = text.at(i);
-    if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+  result.reserve(static_cast<std::size_t>(size) + (kWidenLineEnds ? static_cast<std::size_t>(size) / 32 : 0));
+  const QChar* chars = text.constData();
+  for (qsizetype i = 0; i < size; ++i) {
+    const char16_t c = chars[i].unicode();
+    if (c < 0x80) {
+      if (kWidenLineEnds && c == u'\n') {
+        result.push_back('\r');
+      }
+      result.push_back(static_cast<char>(c));
+    } else if (QChar::isHighSurrogate(c) && i + 1 < size && chars[i + 1].isLowSurrogate()) {
       ++i;  // one character outside the code page
       result.push_back('?');
-      continue;
+    } else {
+      const std::optional<unsigned char> byte = UnicodeToCp1252(c);
+      result.push_back(static_cast<char>(byte ? *byte : '?'));
     }
-    const std::optional<unsigned char> byte = UnicodeToCp1252(c.unicode());
-    result.push_back(static_cast<char>(byte ? *byte : '?'));
   }
   return result;
 }
+
+}  // namespace
+
+std::string ToCp1252(const QString& text) { return ConvertToCp1252<false>(text); }
+
+std::string ToCp1252WithCrLf(const QString& text) { return ConvertToCp1252<true>(text); }
 
 }  // namespace ordalyn

@@ -16,4 +16,7 @@ QString FromCp1252(std::string_view text);
 // lacks (a surrogate pair counts as one character) becomes '?'.
 std::string ToCp1252(const QString& text);
 
+// The same, with every line feed widened to CR LF.
+std::string ToCp1252WithCrLf(const QString& text);
+
 }  // namespace ordalyn

@@ -49,6 +49,25 @@ TEST(Cp1252, CharactersOutsideTheCodePageBecomeQuestionMarks) {
   EXPECT_EQ(ToCp1252(QString(QChar(static_cast<char16_t>(0xD800)))), "?");  // a lone surrogate
 }
 
+TEST(Cp1252, WidensEveryLineFeedAndConvertsTheRest) {
+  struct Case {
+    const char* utf8;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"", ""},
+      {"\n", "\r\n"},
+      {"a\nb", "a\r\nb"},
+      {"\n\n", "\r\n\r\n"},
+      {"a\r\nb", "a\r\r\nb"},  // a CR already there stays
+      {"Verfügbar €\n™", "Verf\xFCgbar \x80\r\n\x99"},
+      {"a\U0001F600\n\u03A9", "a?\r\n?"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ToCp1252WithCrLf(QString::fromUtf8(c.utf8)), c.expected) << c.utf8;
+  }
+}
+
 TEST(Cp1252, KeepsNulBytes) {
   const std::string withNul("a\0b", 3);
   EXPECT_EQ(FromCp1252(withNul).size(), 3);
