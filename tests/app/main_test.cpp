@@ -14,6 +14,7 @@
 #include <QStatusTipEvent>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextCursor>
 #include <QTimer>
 
 #include "app/dialogs/uAbout.h"
@@ -518,6 +519,19 @@ TEST(ErrorBoxes, GatherAtMostAFixedNumberOfDifferentTexts) {
   ASSERT_EQ(shown.size(), 2u);
   EXPECT_EQ(shown[1].count('\n'), int(ErrorBoxes::kMaxGatheredKinds));
   EXPECT_TRUE(shown[1].endsWith("... and 10 further errors"));
+}
+
+// A line break the user typed inside a line (Shift+Enter) counts as a line end.
+TEST(TraceScreenLog, TextTurnsEveryKindOfLineBreakIntoALineFeed) {
+  QPlainTextEdit view;
+  TraceScreenLog screen(&view);
+  screen.AppendLine("one");
+  screen.AppendLine("two");
+  screen.Flush();
+  QTextCursor cursor(view.document());
+  cursor.movePosition(QTextCursor::End);
+  cursor.insertText(QString(QChar(QChar::LineSeparator)) + "typed");
+  EXPECT_EQ(screen.Text(), "one\ntwo\ntyped");
 }
 
 TEST(TraceScreenLog, KeepsEveryLineInOrderAcrossFlushes) {
