@@ -425,21 +425,26 @@ void TFMMain::ACSaveExecute() {
 }
 
 void TFMMain::SaveTo(const QString& fileName) {
-  // Converted and the line ends widened in one pass: QString::replace of
-  // "\n" by "\r\n" costs seconds on a large log.
-  std::string bytes = ToCp1252WithCrLf(screen_->Text());
-  if (!bytes.empty()) {
-    bytes += "\r\n";
-  }
+  const QString text = screen_->Text();
   const std::string name = SystemFileName(fileName);
   std::unique_ptr<OutputFile> file = services_.makeFile();
   if (const int error = file->Create(name); error != 0) {
     throw IoError::FromOs(error, "Cannot create file", ToCp1252(fileName));
   }
-  const auto result = file->Write(bytes.data(), bytes.size());
+  // Converted and written in slices: a long log needs no second copy in
+  // memory, and the line ends are widened on the way (QString::replace of
+  // "\n" by "\r\n" costs seconds on a large log).
+  int writeError = 0;
+  const auto write = [&](std::string_view bytes) {
+    const auto result = file->Write(bytes.data(), bytes.size());
+    writeError = result.error;
+    return result.error == 0 && result.written == bytes.size();
+  };
+  constexpr qsizetype kSliceLength = 32 * 1024;
+  const bool written = WriteCp1252WithCrLf(text, kSliceLength, write) && (text.isEmpty() || write("\r\n"));
   const int closeError = file->Close();
-  if (result.error != 0 || result.written != bytes.size()) {
-    throw IoError::FromOs(result.error, "Cannot write to file", ToCp1252(fileName));
+  if (!written) {
+    throw IoError::FromOs(writeError, "Cannot write to file", ToCp1252(fileName));
   }
   if (closeError != 0) {
     throw IoError::FromOs(closeError, "Cannot close file", ToCp1252(fileName));

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -18,5 +20,12 @@ std::string ToCp1252(const QString& text);
 
 // The same, with every line feed widened to CR LF.
 std::string ToCp1252WithCrLf(const QString& text);
+
+// The bytes ToCp1252WithCrLf gives, converted and handed to write a slice of
+// about sliceLength characters at a time (a surrogate pair is never split), so
+// a large text needs no second copy in memory. Stops when write returns false
+// and then gives false.
+bool WriteCp1252WithCrLf(QStringView text, qsizetype sliceLength,
+                         const std::function<bool(std::string_view)>& write);
 
 }  // namespace ordalyn

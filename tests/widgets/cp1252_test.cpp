@@ -68,6 +68,30 @@ TEST(Cp1252, WidensEveryLineFeedAndConvertsTheRest) {
   }
 }
 
+// Slices as short as one character: line ends, characters outside ASCII and
+// surrogate pairs at every boundary give the bytes of the whole conversion.
+TEST(Cp1252, SlicedWritingGivesTheBytesOfTheWholeText) {
+  const QString text = QString::fromUtf8("a\U0001F600\n\u00E9\u20AC\n\U0001F600\U0001F600bc\n") +
+                       QString(QChar(static_cast<char16_t>(0xD800))) + QString(40, QLatin1Char('x')) + "\n";
+  const std::string whole = ToCp1252WithCrLf(text);
+  ASSERT_EQ(whole.substr(0, 9), "a?\r\n\xE9\x80\r\n?");
+  for (const qsizetype slice : {1, 2, 3, 5, 32, 33, 1000}) {
+    std::string written;
+    int calls = 0;
+    EXPECT_TRUE(WriteCp1252WithCrLf(text, slice, [&](std::string_view bytes) {
+      written += bytes;
+      ++calls;
+      return true;
+    }));
+    EXPECT_EQ(written, whole) << "slices of " << slice;
+    EXPECT_GE(calls, static_cast<int>(text.size() / std::max<qsizetype>(slice, 2) / 2)) << slice;
+  }
+  int calls = 0;
+  EXPECT_FALSE(WriteCp1252WithCrLf(text, 4, [&](std::string_view) { return ++calls < 2; }));
+  EXPECT_EQ(calls, 2) << "a refused slice stops the writing";
+  EXPECT_TRUE(WriteCp1252WithCrLf(QString(), 4, [](std::string_view) { return false; }));
+}
+
 TEST(Cp1252, KeepsNulBytes) {
   const std::string withNul("a\0b", 3);
   EXPECT_EQ(FromCp1252(withNul).size(), 3);
