@@ -73,9 +73,9 @@ class TraceLog : public TraceSink {
 
   // "hh:nn:ss:zzz" with every ":" replaced by separator.
   static std::string Stamp(const LocalDateTime& time, const std::string& separator);
-  static void AppendStamp(std::string& line, const LocalDateTime& time, const std::string& separator);
 
  private:
+  static void AppendStamp(std::string& line, const LocalDateTime& time, const std::string& separator);
   void Write(const std::string& line);
   void WriteToFile(const std::string& line);
   int WriteOut(bool everything);

@@ -1,5 +1,6 @@
 #include "utools.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace ordalyn {
@@ -100,22 +101,32 @@ std::string HexUpper(std::uint32_t value) {
   return text;
 }
 
+namespace {
+
 // Trace lines are composed at every telephony message: the digits are made
-// by hand, without the formatted output's parsing.
-void AppendHexUpper(std::string& text, std::uint32_t value, int minDigits) {
+// by hand, without the formatted output's parsing. At least minDigits digits,
+// zeros in front.
+template <unsigned kBase>
+void AppendDigits(std::string& text, std::uint32_t value, int minDigits) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
-  char digits[8];
+  char digits[10];
   int count = 0;
   do {
-    digits[count++] = kDigits[value & 0xFu];
-    value >>= 4;
+    digits[count++] = kDigits[value % kBase];
+    value /= kBase;
   } while (value != 0);
-  while (count < minDigits && count < 8) {
+  while (count < minDigits && count < static_cast<int>(sizeof digits)) {
     digits[count++] = '0';
   }
   while (count > 0) {
     text.push_back(digits[--count]);
   }
+}
+
+}  // namespace
+
+void AppendHexUpper(std::string& text, std::uint32_t value, int minDigits) {
+  AppendDigits<16>(text, value, std::min(minDigits, 8));
 }
 
 void AppendDecimal(std::string& text, int value, int minDigits) {
@@ -125,19 +136,7 @@ void AppendDecimal(std::string& text, int value, int minDigits) {
     text.append(buffer, static_cast<std::size_t>(length));
     return;
   }
-  char digits[10];
-  int count = 0;
-  auto rest = static_cast<unsigned>(value);
-  do {
-    digits[count++] = static_cast<char>('0' + rest % 10);
-    rest /= 10;
-  } while (rest != 0);
-  while (count < minDigits && count < 10) {
-    digits[count++] = '0';
-  }
-  while (count > 0) {
-    text.push_back(digits[--count]);
-  }
+  AppendDigits<10>(text, static_cast<std::uint32_t>(value), minDigits);
 }
 
 }  // namespace ordalyn

@@ -78,12 +78,6 @@ std::string ToCp1252(const QString& text) {
   return result;
 }
 
-std::string ToCp1252WithCrLf(const QString& text) {
-  std::string result;
-  AppendCp1252<true>(result, text);
-  return result;
-}
-
 bool WriteCp1252WithCrLf(QStringView text, qsizetype sliceLength,
                          const std::function<bool(std::string_view)>& write) {
   std::string bytes;

@@ -18,13 +18,10 @@ QString FromCp1252(std::string_view text);
 // lacks (a surrogate pair counts as one character) becomes '?'.
 std::string ToCp1252(const QString& text);
 
-// The same, with every line feed widened to CR LF.
-std::string ToCp1252WithCrLf(const QString& text);
-
-// The bytes ToCp1252WithCrLf gives, converted and handed to write a slice of
-// about sliceLength characters at a time (a surrogate pair is never split), so
-// a large text needs no second copy in memory. Stops when write returns false
-// and then gives false.
+// The bytes ToCp1252 gives, with every line feed widened to CR LF, converted
+// and handed to write a slice of about sliceLength characters at a time (a
+// surrogate pair is never split), so a large text needs no second copy in
+// memory. Stops when write returns false and then gives false.
 bool WriteCp1252WithCrLf(QStringView text, qsizetype sliceLength,
                          const std::function<bool(std::string_view)>& write);
 

@@ -49,6 +49,16 @@ TEST(Cp1252, CharactersOutsideTheCodePageBecomeQuestionMarks) {
   EXPECT_EQ(ToCp1252(QString(QChar(static_cast<char16_t>(0xD800)))), "?");  // a lone surrogate
 }
 
+// The whole text as one slice.
+std::string ToCp1252WithCrLf(const QString& text) {
+  std::string bytes;
+  EXPECT_TRUE(WriteCp1252WithCrLf(text, text.size() + 1, [&](std::string_view slice) {
+    bytes += slice;
+    return true;
+  }));
+  return bytes;
+}
+
 TEST(Cp1252, WidensEveryLineFeedAndConvertsTheRest) {
   struct Case {
     const char* utf8;
