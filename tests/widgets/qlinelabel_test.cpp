@@ -255,7 +255,7 @@ TEST(TQLineLabelTest, AssignedColoursKeepTheirValue) {
 
   label->setLineColor3DDark(QPalette::Dark);  // resolved now
   label->setLineColor3DLight(QColor::fromHsv(120, 255, 255));
-  EXPECT_EQ(label->lineColor3DLight().spec(), QColor::Rgb);
+  EXPECT_EQ(label->lineColor3DLight(), QColor(0, 255, 0)) << "kept as an RGB colour";
   palette.setColor(QPalette::Dark, QColor(1, 2, 3));
   palette.setColor(QPalette::Light, QColor(4, 5, 6));
   label->setPalette(palette);
