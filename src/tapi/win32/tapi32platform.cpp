@@ -56,10 +56,4 @@ std::optional<std::string> Tapi32Platform::MessageTableText(DWORD messageId) {
 
 HINSTANCE Tapi32Platform::ModuleHandle() { return ::GetModuleHandleA(nullptr); }
 
-// tapi32 delivers its messages through its own hidden window, so the pump is
-// not needed here.
-std::unique_ptr<TapiPlatform> CreateDefaultTapiPlatform(MessagePump& /*pump*/) {
-  return std::make_unique<Tapi32Platform>();
-}
-
 }  // namespace ordalyn

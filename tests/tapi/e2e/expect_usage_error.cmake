@@ -1,6 +1,7 @@
 # Runs TOOL with a bad argument: it must print nothing on standard output,
-# the usage text on standard error, and end with exit code 2.
-execute_process(COMMAND "${TOOL}" --seconds soon
+# the usage text on standard error, and end with exit code 2. A cross build
+# passes its emulator (a list: the wine wrapper and its arguments) in EMULATOR.
+execute_process(COMMAND ${EMULATOR} "${TOOL}" --seconds soon
   RESULT_VARIABLE code OUTPUT_VARIABLE out ERROR_VARIABLE err)
 if(NOT code EQUAL 2)
   message(FATAL_ERROR "exit code ${code}, expected 2")

@@ -445,8 +445,8 @@ TEST_F(SimFileTest, TheEnvironmentChoosesTheScenario) {
             "Ordalyn: TAPI scenario rejected: " + missing + ": cannot be read: No such file or directory\n");
 }
 
-#ifndef _WIN32
-TEST_F(SimFileTest, TheProgramsDefaultPlatformIsTheSimulatedOne) {
+// A named scenario runs on every system, Windows included.
+TEST_F(SimFileTest, TheProgramsDefaultPlatformRunsANamedScenario) {
   const std::string path =
       Write("one.json", R"({"lines": [{"name": "A", "mediaModes": 4}], "deviceCount": 6})");
   SetVariable(path.c_str());
@@ -454,7 +454,19 @@ TEST_F(SimFileTest, TheProgramsDefaultPlatformIsTheSimulatedOne) {
   ASSERT_NE(dynamic_cast<SimTapiPlatform*>(platform.get()), nullptr);
   EXPECT_EQ(Initialize(*platform).devices, 6u);
 }
+
+// Without a scenario the program talks to tapi32 on Windows, and to the
+// built-in environment everywhere else.
+TEST_F(SimFileTest, WithoutAScenarioTheDefaultPlatformIsTheSystemsOwn) {
+  SetVariable(nullptr);
+  auto platform = CreateDefaultTapiPlatform(pump);
+#ifdef _WIN32
+  EXPECT_EQ(dynamic_cast<SimTapiPlatform*>(platform.get()), nullptr);
+#else
+  ASSERT_NE(dynamic_cast<SimTapiPlatform*>(platform.get()), nullptr);
+  EXPECT_EQ(Initialize(*platform).devices, 5u);
 #endif
+}
 
 TEST(SimExamplesTest, EveryExampleScenarioIsValid) {
   int examples = 0;
