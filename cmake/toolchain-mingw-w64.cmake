@@ -1,5 +1,7 @@
 # Cross build for 64-bit Windows with mingw-w64 (Debian's posix thread variant),
-# its test executables run under wine through scripts/wine-run.
+# its test executables run under wine through scripts/wine-run. With the Qt
+# that scripts/qt-windows builds, Qt's toolchain file chain-loads this one
+# (scripts/build-windows); without Qt, the core alone:
 #
 #   cmake -S . -B build-win -G Ninja \
 #     -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-w64.cmake -DORDALYN_BUILD_GUI=OFF
@@ -27,11 +29,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # everything without the compiler's DLLs on its path.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
-# ctest and gtest_discover_tests start every Windows executable through wine,
-# with a wine prefix of its own inside the build folder (never ~/.wine).
+# ctest starts every Windows executable through wine, with a wine prefix of
+# its own inside the build folder (never ~/.wine).
 get_filename_component(_ordalyn_wine_run ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run ABSOLUTE)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${_ordalyn_wine_run} --prefix ${CMAKE_BINARY_DIR}/wineprefix)
-
-# The test executables list their cases when ctest runs, not at build time: the
-# build then needs no wine, and ctest starts them while the wine server runs.
-set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)
