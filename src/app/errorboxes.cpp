@@ -15,6 +15,16 @@ void ShowCriticalBox(const QString& text) {
   QMessageBox::critical(QApplication::activeWindow(), QStringLiteral("Ordalyn"), text);
 }
 
+// One line on standard error: whoever started the program from a script or a
+// remote shell sees no box.
+void PrintLine(const QString& text) {
+  QString line = text;
+  line.replace(QLatin1String("\r\n"), QLatin1String(" ")).replace(QLatin1Char('\n'), QLatin1Char(' '));
+  line.replace(QLatin1Char('\r'), QLatin1Char(' '));
+  std::fprintf(stderr, "ordalyn: %s\n", line.toLocal8Bit().constData());
+  std::fflush(stderr);
+}
+
 }  // namespace
 
 ErrorBoxes::ErrorBoxes() : show_(ShowCriticalBox) {}
@@ -33,8 +43,8 @@ void ErrorBoxes::Report(std::exception_ptr error) { Report(ErrorText(error)); }
 
 void ErrorBoxes::Report(const std::string& text) {
   const QString message = FromCp1252(text);
+  PrintLine(message);
   if (ending_) {
-    std::fprintf(stderr, "Ordalyn: %s\n", message.toLocal8Bit().constData());
     return;
   }
   if (showing_) {

@@ -1,6 +1,7 @@
 // The application's general error handler: every error raised in an action, an
-// event handler or the line callback ends here and is shown in an error box
-// captioned "Ordalyn". Boxes never nest: while one is open (its modal loop
+// event handler or the line callback ends here, is written to standard error
+// as one line "ordalyn: <text>" and shown in an error box captioned
+// "Ordalyn". Boxes never nest: while one is open (its modal loop
 // still delivers TAPI messages, which may fail again), further errors are
 // gathered and shown together once it closes.
 #pragma once
@@ -33,7 +34,7 @@ class ErrorBoxes {
   bool Showing() const { return showing_; }
 
   // The program is ending: no box is shown any more (the event loops are
-  // gone); errors are written to standard error instead.
+  // gone); errors go to standard error alone.
   void SetEnding(bool ending) { ending_ = ending; }
 
  private:

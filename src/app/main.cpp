@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "app/core/commandline.h"
 #include "app/program.h"
 #include "app/qtmessagepump.h"
 #include "log/outputfile.h"
@@ -10,6 +11,14 @@
 #include "util/utools.h"
 
 int main(int argc, char** argv) {
+  {
+    // Without a display Qt would end the process in its constructor.
+    const std::vector<std::string> given(argv + 1, argv + argc);
+    if (const int status = ordalyn::PrepareDisplay(ordalyn::ReadCommandLine(given).has_value(), given);
+        status != 0) {
+      return status;
+    }
+  }
   ordalyn::OrdalynApplication app(argc, argv);
 
   // The arguments as the system gave them (Qt has taken out its own options).
@@ -29,6 +38,7 @@ int main(int argc, char** argv) {
   services.computerName = [] { return ordalyn::ComputerName(); };
   services.makeFile = [] { return ordalyn::MakeSystemOutputFile(); };
   services.arguments = arguments;
+  services.visibleScreen = ordalyn::ScreenVisible();
 
   ordalyn::Program program(services);
   ordalyn::OnSystemEnd(&program.Main(), [&program] { program.Main().EndBySystem(); });

@@ -27,6 +27,11 @@ void Program::Show() {
   main_->activateWindow();
 }
 
+bool ScreenVisible() {
+  const QString platform = QGuiApplication::platformName();
+  return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
+}
+
 OrdalynApplication::OrdalynApplication(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationName(QStringLiteral("Ordalyn"));
 }

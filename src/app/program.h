@@ -6,6 +6,8 @@
 
 #include <QApplication>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "app/uMain.h"
 
@@ -49,6 +51,17 @@ class OrdalynApplication : public QApplication {
   OrdalynApplication(int& argc, char** argv);
   bool notify(QObject* receiver, QEvent* event) override;
 };
+
+// Before the application object exists. Without a display and without a
+// platform the user chose (QT_QPA_PLATFORM, -platform), a background trace
+// runs on the offscreen platform, and an interactive run cannot start: it
+// says so in one line on standard error. Gives 0, or the exit status to end
+// with. arguments are the command line without the program's name.
+int PrepareDisplay(bool background, const std::vector<std::string>& arguments);
+inline constexpr int kNoDisplayStatus = 2;
+
+// True when the platform shows windows to somebody (not offscreen).
+bool ScreenVisible();
 
 // Calls handler on the user-interface thread when the system asks the
 // program to end (SIGINT or SIGTERM; on Windows the session ending).

@@ -14,6 +14,7 @@
 #include <QScreen>
 #include <QStatusTipEvent>
 #include <QStyle>
+#include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -119,6 +120,7 @@ TFMMain::TFMMain(const MainServices& services, QWidget* parent) : QMainWindow(pa
     return dialog.selectedFiles().first();
   };
   openAbout = [this] { TFMAbout::ShowModalOver(this); };
+  endProgram = [](int status) { QCoreApplication::exit(status); };
 
   CreateActions();
   CreateDock();
@@ -135,6 +137,11 @@ TFMMain::TFMMain(const MainServices& services, QWidget* parent) : QMainWindow(pa
   log_ = std::make_unique<TraceLog>(
       *screen_, *services_.clock, services_.timeSeparator, [this] { return qvlBuild_->Caption(); },
       [this] { return qvlCopy_->Caption(); }, services_.makeFile());
+  retryTimer_ = new QTimer(this);
+  retryTimer_->setObjectName("RetryTimer");
+  retryTimer_->setInterval(kRetryIntervalMs);
+  connect(retryTimer_, &QTimer::timeout, this, &TFMMain::RetryTimerTimer);
+  log_->SetKeptTextListener([this] { retryTimer_->start(); });
   session_ = std::make_unique<TapiSession>(*services_.platform, state_, *log_);
   trace_ = std::make_unique<LineEventTrace>(*services_.platform, state_, *log_);
 
@@ -382,13 +389,26 @@ void TFMMain::ApplEventsActivate() {
   // A second logon on top of the background trace would corrupt its state:
   // Start is not offered in background mode.
   SetTraceActions(false, false, true);
-  GeneralErrorHandler().Guard([this] {
+  try {
     log_->OpenBackgroundFile();
-    session_->Logon();
-    paBackgroundTracing_->show();
-    paBackgroundTracing_->raise();
-    FormResize();
-  });
+  } catch (...) {
+    if (services_.visibleScreen) {
+      GeneralErrorHandler().Report(std::current_exception());
+      return;
+    }
+    // Nobody would ever see the box: the error goes to standard error alone
+    // and the program ends, so that whoever started it learns of it.
+    GeneralErrorHandler().SetEnding(true);
+    GeneralErrorHandler().Report(std::current_exception());
+    endProgram(kNoBackgroundFileStatus);
+    return;
+  }
+  paBackgroundTracing_->show();
+  paBackgroundTracing_->raise();
+  FormResize();
+  // A write the file refuses does not stop the logon: its text is kept for
+  // the file, and the error is shown once the logon is complete.
+  GeneralErrorHandler().Guard([this] { log_->WriteAllOf([this] { session_->Logon(); }); });
 }
 
 void TFMMain::ACStartExecute() {
@@ -401,13 +421,13 @@ void TFMMain::ACStartExecute() {
   const int index = cbDevices_->currentIndex();
   const QString entry = index >= 0 ? cbDevices_->itemText(index) : QString();
   state_.selectedDevice = LineNumberOfEntry(ToCp1252(entry));
-  session_->Logon();
+  log_->WriteAllOf([this] { session_->Logon(); });
 }
 
 void TFMMain::ACStopExecute() {
   SetTraceActions(!InBackgroundMode(), false, true);
   paBackgroundTracing_->hide();
-  session_->Logoff();
+  log_->WriteAllOf([this] { session_->Logoff(); });
 }
 
 void TFMMain::ACResetExecute() {
@@ -429,7 +449,7 @@ void TFMMain::SaveTo(const QString& fileName) {
   const std::string name = SystemFileName(fileName);
   std::unique_ptr<OutputFile> file = services_.makeFile();
   if (const int error = file->Create(name); error != 0) {
-    throw IoError::FromOs(error, "Cannot create file", ToCp1252(fileName));
+    throw CreateFileError(error, ToCp1252(fileName));
   }
   // Converted and written in slices: a long log needs no second copy in
   // memory, and the line ends are widened on the way (QString::replace of
@@ -474,6 +494,15 @@ void TFMMain::FormResize() {
                              log.top() + (log.height() - panel.height()) / 2);
 }
 
+void TFMMain::RetryTimerTimer() {
+  log_->RetryKeptText();
+  if (!log_->KeptText()) {
+    retryTimer_->stop();
+  }
+}
+
+bool TFMMain::RetryTimerActive() const { return retryTimer_->isActive(); }
+
 void TFMMain::EndBySystem() {
   // Nobody is there to answer boxes: errors on the way out go to standard
   // error. An error box may be running its own loop (one without a parent is
@@ -500,10 +529,10 @@ bool TFMMain::FormCloseQuery() {
 }
 
 void TFMMain::FormClose() {
-  GeneralErrorHandler().Guard([this] { session_->Logoff(); });
+  GeneralErrorHandler().Guard([this] { log_->WriteAllOf([this] { session_->Logoff(); }); });
   if (state_.loggedOn) {
-    // The logoff stopped at a failing write (a full disk): TAPI is released
-    // all the same, so no message arrives after the window has gone.
+    // The logoff did not finish: TAPI is released all the same, so no
+    // message arrives after the window has gone.
     services_.platform->lineShutdown(state_.appHandle);
     state_.loggedOn = false;
   }

@@ -23,6 +23,7 @@ class QDialog;
 class QFileDialog;
 class QLabel;
 class QPlainTextEdit;
+class QTimer;
 class QToolBar;
 class QMenuBar;
 
@@ -41,6 +42,9 @@ struct MainServices {
   std::function<std::unique_ptr<OutputFile>()> makeFile;
   // The command line without the program's name.
   std::vector<std::string> arguments;
+  // False on a platform that shows nothing (offscreen): a background file
+  // that cannot be created then ends the program, as nobody would see the box.
+  bool visibleScreen = true;
 };
 
 // The colours of the menu bar and toolbars, by skin role.
@@ -67,6 +71,14 @@ class TFMMain : public QMainWindow {
   std::function<int(QDialog&)> execDialog;
   std::function<std::optional<QString>(QFileDialog&)> askSaveFileName;
   std::function<void()> openAbout;
+  // Ends the event loop and the program with an exit status.
+  std::function<void(int status)> endProgram;
+
+  // The exit status after a background file that could not be created on a
+  // platform without a visible screen.
+  static constexpr int kNoBackgroundFileStatus = 1;
+  // How often text the background file refused is tried again.
+  static constexpr int kRetryIntervalMs = 1000;
 
   // Handlers, named after their control and event.
   void ApplEventsActivate();
@@ -79,6 +91,10 @@ class TFMMain : public QMainWindow {
   void ACDevicesExecute();
   void ACHelpExecute();
   void FormResize();
+  // The retry timer's tick: writes out the text the background file refused
+  // when it takes data again; the timer runs while such text is kept.
+  void RetryTimerTimer();
+  bool RetryTimerActive() const;
 
   // The system ends the program (a signal, the session ending): close
   // without questions, log off and close the background file.
@@ -146,6 +162,7 @@ class TFMMain : public QMainWindow {
   TQVersionLabel* qvlBuild_ = nullptr;
   QWidget* paBackgroundTracing_ = nullptr;
   QFileDialog* saveDialog1_ = nullptr;
+  QTimer* retryTimer_ = nullptr;
   TraceScreenLog* screen_ = nullptr;
 };
 

@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "util/ioerror.h"
+
 namespace ordalyn {
 
 class OutputFile {
@@ -17,8 +19,10 @@ class OutputFile {
 
   virtual ~OutputFile() = default;
   // Creates the file, or empties an existing one, for writing only; other
-  // programs may read it meanwhile. Closes a file still open first. Gives 0 or
-  // the operating system's error code.
+  // programs may read it meanwhile, and no second writer of this kind may
+  // open it: a file another one holds is left untouched and gives
+  // FileInUseError(). Closes a file still open first. Gives 0 or the
+  // operating system's error code.
   virtual int Create(const std::string& fileName) = 0;
   // Writes all bytes, or as many as the system takes before it fails.
   virtual WriteResult Write(const char* data, std::size_t size) = 0;
@@ -30,5 +34,13 @@ class OutputFile {
 
 // The platform's file: POSIX open/write/close, or CreateFileA/WriteFile on Windows.
 std::unique_ptr<OutputFile> MakeSystemOutputFile();
+
+// The code Create gives for a file that another writer holds.
+int FileInUseError();
+
+// The error of a failed Create, as the user reads it: "Cannot create file
+// "<name>": <reason> (OS error <code>)", where a file held by another writer
+// is named as such.
+IoError CreateFileError(int errorCode, const std::string& fileName);
 
 }  // namespace ordalyn

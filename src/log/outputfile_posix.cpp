@@ -1,4 +1,6 @@
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -19,12 +21,18 @@ class PosixOutputFile : public OutputFile {
 
   int Create(const std::string& fileName) override {
     Close();
+    // Opened without emptying it: the file may be another trace's, which
+    // must stay untouched. Emptied only once the lock is held.
     int fd = -1;
     do {
-      fd = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+      fd = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
       return errno;
+    }
+    if (const int error = LockAndEmpty(fd); error != 0) {
+      ::close(fd);
+      return error;
     }
     fd_ = fd;
     return 0;
@@ -68,11 +76,37 @@ class PosixOutputFile : public OutputFile {
   bool IsOpen() const override { return fd_ >= 0; }
 
  private:
+  // A regular file is locked for this writer alone (readers take no lock
+  // and read on) and then emptied; devices and pipes are written as they are.
+  static int LockAndEmpty(int fd) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+      return errno;
+    }
+    if (!S_ISREG(info.st_mode)) {
+      return 0;
+    }
+    int locked = -1;
+    do {
+      locked = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (locked != 0 && errno == EINTR);
+    if (locked != 0) {
+      return errno == EWOULDBLOCK ? FileInUseError() : errno;
+    }
+    int emptied = -1;
+    do {
+      emptied = ::ftruncate(fd, 0);
+    } while (emptied != 0 && errno == EINTR);
+    return emptied == 0 ? 0 : errno;
+  }
+
   int fd_ = -1;
 };
 
 }  // namespace
 
 std::unique_ptr<OutputFile> MakeSystemOutputFile() { return std::make_unique<PosixOutputFile>(); }
+
+int FileInUseError() { return EWOULDBLOCK; }
 
 }  // namespace ordalyn

@@ -69,4 +69,6 @@ class WindowsOutputFile : public OutputFile {
 
 std::unique_ptr<OutputFile> MakeSystemOutputFile() { return std::make_unique<WindowsOutputFile>(); }
 
+int FileInUseError() { return ERROR_SHARING_VIOLATION; }
+
 }  // namespace ordalyn

@@ -62,17 +62,49 @@ void TraceLog::LogLine(const std::string& text) {
 void TraceLog::LogSeparator() { Write(std::string(kSeparatorWidth, '-')); }
 
 void TraceLog::LogHeader() {
-  Write("Ordalyn - " + (buildLabelText_ ? buildLabelText_() : std::string()));
-  Write(copyrightLabelText_ ? copyrightLabelText_() : std::string());
-  Write(std::string(kHeaderRuleWidth, '='));
-  Write(std::string());
+  WriteAllOf([this] {
+    Write("Ordalyn - " + (buildLabelText_ ? buildLabelText_() : std::string()));
+    Write(copyrightLabelText_ ? copyrightLabelText_() : std::string());
+    Write(std::string(kHeaderRuleWidth, '='));
+    Write(std::string());
+  });
+}
+
+void TraceLog::WriteAllOf(const std::function<void()>& operation) {
+  if (writingAll_) {
+    operation();
+    return;
+  }
+  writingAll_ = true;
+  try {
+    operation();
+  } catch (...) {
+    writingAll_ = false;
+    firstFailure_.reset();
+    throw;
+  }
+  writingAll_ = false;
+  if (firstFailure_) {
+    const IoError failure = *firstFailure_;
+    firstFailure_.reset();
+    throw failure;
+  }
 }
 
 void TraceLog::Write(const std::string& line) {
   if (fileName_.empty()) {
     screen_.AppendLine(line);
-  } else {
+    return;
+  }
+  try {
     WriteToFile(line);
+  } catch (const IoError& error) {
+    if (!writingAll_) {
+      throw;
+    }
+    if (!firstFailure_) {
+      firstFailure_ = error;
+    }
   }
 }
 
@@ -82,8 +114,9 @@ void TraceLog::OpenBackgroundFile() {
   }
   waiting_.clear();
   droppedLines_ = 0;
+  keptText_ = false;
   if (const int error = file_->Create(fileName_); error != 0) {
-    throw IoError::FromOs(error, "Cannot create file", fileName_);
+    throw CreateFileError(error, fileName_);
   }
 }
 
@@ -98,6 +131,7 @@ void TraceLog::CloseBackgroundFile() {
   const int writeError = WriteOut(true);
   const std::size_t lost = waiting_.size();
   waiting_.clear();
+  keptText_ = false;
   const int closeError = file_->Close();
   if (writeError != 0) {
     const IoError error = IoError::FromOs(writeError, "Cannot write to file", fileName_);
@@ -124,6 +158,7 @@ void TraceLog::WriteToFile(const std::string& line) {
     const int error = WriteOut(true);
     if (!waiting_.empty() && waiting_.size() + needed > kMaxBacklog) {
       ++droppedLines_;
+      KeepText();
       const IoError cause = IoError::FromOs(error, "Cannot write to file", fileName_);
       throw IoError(error,
                     std::string(cause.what()) + "; more than " + std::to_string(kMaxBacklog / (1024 * 1024)) +
@@ -138,7 +173,33 @@ void TraceLog::WriteToFile(const std::string& line) {
   waiting_ += line;
   waiting_ += kLineEnd;
   if (const int error = WriteOut(false); error != 0) {
+    KeepText();
     throw IoError::FromOs(error, "Cannot write to file", fileName_);
+  }
+  // What still waits is less than a buffer: the ordinary lag.
+  keptText_ = false;
+}
+
+void TraceLog::RetryKeptText() {
+  if (!keptText_ || !file_->IsOpen() || WriteOut(true) != 0) {
+    return;
+  }
+  if (droppedLines_ > 0) {
+    waiting_ = DroppedLinesNote();
+    droppedLines_ = 0;
+    if (WriteOut(true) != 0) {
+      return;
+    }
+  }
+  keptText_ = false;
+}
+
+void TraceLog::KeepText() {
+  if (!keptText_) {
+    keptText_ = true;
+    if (keptTextListener_) {
+      keptTextListener_();
+    }
   }
 }
 

@@ -5,11 +5,13 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "log/outputfile.h"
 #include "log/tracesink.h"
 #include "util/clock.h"
+#include "util/ioerror.h"
 
 namespace ordalyn {
 
@@ -25,13 +27,15 @@ class ScreenLog {
 // CR LF, byte for byte as given, through a write buffer of kBufferSize bytes
 // that is written out whenever it fills and when the file is closed.
 //
-// A write the file refuses (a full disk, say) raises IoError at that line and
-// stops the operation that was writing. The refused text is kept, in order,
-// and written out before anything newer once the file takes data again. At
-// most kMaxBacklog bytes are kept: a line that does not fit any more is
-// dropped with an IoError saying so, and once lines fit again the file gets
-// the line "*** N trace line(s) dropped while the file could not be written ***"
-// in the place of the dropped ones.
+// A write the file refuses (a full disk, say) raises IoError at that line;
+// inside WriteAllOf the operation goes on and the error is raised at its end.
+// The refused text is kept, in order, and written out before anything newer
+// once the file takes data again: with the next line, or by RetryKeptText,
+// which the owner calls about once a second while KeptText() holds. At most
+// kMaxBacklog bytes are kept: a line that does not fit any more is dropped
+// with an IoError saying so, and once lines fit again the file gets the line
+// "*** N trace line(s) dropped while the file could not be written ***" in the
+// place of the dropped ones.
 class TraceLog : public TraceSink {
  public:
   using TextSource = std::function<std::string()>;
@@ -53,8 +57,22 @@ class TraceLog : public TraceSink {
   // 92 "-", unstamped.
   void LogSeparator() override;
   // "Ordalyn - " + build label text, copyright label text, 48 "=", an empty
-  // line; unstamped. In the file each line is written and tested on its own.
+  // line; unstamped. In the file each line is written and tested on its own;
+  // all four are written, and the first failure is raised after the last.
   void LogHeader() override;
+
+  // Runs operation (a logon, a logoff) with every write tried: a write the
+  // file refuses does not stop it, and the first such IoError is raised once
+  // it has finished. Anything else it throws passes at once.
+  void WriteAllOf(const std::function<void()>& operation);
+
+  // True from a write the file refused until the kept text has been written.
+  bool KeptText() const { return keptText_; }
+  // Tries once to write out all of the kept text (and the note of dropped
+  // lines). A failure is not raised again: it was when the text was refused.
+  void RetryKeptText();
+  // Called whenever KeptText() turns true.
+  void SetKeptTextListener(std::function<void()> listener) { keptTextListener_ = std::move(listener); }
 
   void SetBackgroundFileName(const std::string& fileName) { fileName_ = fileName; }
   const std::string& BackgroundFileName() const { return fileName_; }
@@ -88,8 +106,14 @@ class TraceLog : public TraceSink {
   TextSource copyrightLabelText_;
   std::unique_ptr<OutputFile> file_;
   std::string fileName_;
+  void KeepText();
+
   std::string waiting_;
   std::size_t droppedLines_ = 0;
+  bool keptText_ = false;
+  std::function<void()> keptTextListener_;
+  bool writingAll_ = false;
+  std::optional<IoError> firstFailure_;
 };
 
 }  // namespace ordalyn

@@ -32,10 +32,13 @@ IoError IoError::FromOs(int errorCode, std::string_view action, std::string_view
                  std::string(fileName));
 }
 
+IoError IoError::WithReason(int errorCode, std::string_view action, std::string_view fileName,
+                            std::string_view reason) {
+  return IoError(errorCode, Compose(errorCode, action, fileName, reason), std::string(fileName));
+}
+
 IoError IoError::NotOpenForOutput(std::string_view fileName) {
-  const int code = NotOpenErrorCode();
-  return IoError(code, Compose(code, "Cannot write to file", fileName, "File not open for output"),
-                 std::string(fileName));
+  return WithReason(NotOpenErrorCode(), "Cannot write to file", fileName, "File not open for output");
 }
 
 }  // namespace ordalyn

@@ -16,6 +16,10 @@ class IoError : public std::runtime_error {
   // quoted file name is left out when it is empty.
   static IoError FromOs(int errorCode, std::string_view action, std::string_view fileName);
 
+  // The same form with a reason of the program's own instead of the system's text.
+  static IoError WithReason(int errorCode, std::string_view action, std::string_view fileName,
+                            std::string_view reason);
+
   // Writing while no file is open: "Cannot write to file "<file name>": File
   // not open for output (OS error <code>)", with the system's code for a bad
   // file handle.

@@ -381,7 +381,10 @@ TEST_F(MainWindowTest, BackgroundTraceFromTheCommandLine) {
 
 TEST_F(MainWindowTest, ABackgroundFileThatCannotBeCreatedIsReportedAndTheProgramStillCloses) {
   Create({"-1", dir.filePath("missing/dir/trace.log").toStdString()});
+  std::vector<int> ended;
+  Main().endProgram = [&](int status) { ended.push_back(status); };
   Main().ApplEventsActivate();
+  EXPECT_TRUE(ended.empty());  // a box the user sees, and the program goes on
   ASSERT_EQ(errorBoxes.size(), 1u);
   EXPECT_TRUE(errorBoxes[0].contains("missing/dir/trace.log"));
   EXPECT_FALSE(Main().findChild<QWidget*>("PAbackgroundTracing")->isVisibleTo(&Main()));
@@ -390,6 +393,35 @@ TEST_F(MainWindowTest, ABackgroundFileThatCannotBeCreatedIsReportedAndTheProgram
   }
   answers["FMStopLog"] = QDialog::Accepted;
   EXPECT_TRUE(CloseWindow());
+  EXPECT_EQ(errorBoxes.size(), 1u);
+}
+
+// The disk is full when the trace starts: the logon runs through all the
+// same, one box tells of it, and once there is space again the retry timer
+// puts the whole trace into the file without waiting for a next line.
+TEST_F(MainWindowTest, ALogonOnAFullDiskStillOpensTheLineAndTheTraceArrivesWhenSpaceReturns) {
+  Create({"-2", "bg.log"}, [this] { return testing::MakeFakeFile(disk); });
+  disk.failForever = true;
+  Main().ApplEventsActivate();
+  EXPECT_TRUE(Main().State().loggedOn);
+  ASSERT_EQ(errorBoxes.size(), 1u);
+  EXPECT_TRUE(errorBoxes[0].contains("No space left on device")) << errorBoxes[0].toStdString();
+  EXPECT_TRUE(Main().RetryTimerActive());
+  Main().RetryTimerTimer();  // still full
+  EXPECT_EQ(disk.contents, "");
+  disk.failForever = false;
+  Main().RetryTimerTimer();
+  EXPECT_FALSE(Main().RetryTimerActive());
+  EXPECT_TRUE(
+      QString::fromLatin1(disk.contents.c_str())
+          .endsWith("| TAPI - Logon (Version: 2.2) - Voice Modem (TAPI-Line: 2)\r\n" + kSeparator + "\r\n"));
+  answers["FMStopLog"] = QDialog::Accepted;
+  EXPECT_TRUE(CloseWindow());
+  EXPECT_EQ(WithoutStamps(QString::fromLatin1(disk.contents.c_str())).mid(0, 6),
+            QStringList({"Ordalyn - Build: 1.0.0.1\r",
+                         FromCp1252(Main().findChild<TQVersionLabel*>("QVLcopy")->Caption()) + "\r",
+                         QString(48, QLatin1Char('=')) + "\r", "\r", "* | Initialise: OK\r",
+                         "* | LineOpen: OK\r"}));
   EXPECT_EQ(errorBoxes.size(), 1u);
 }
 

@@ -149,10 +149,11 @@ TEST_F(TraceLogTest, TheFileReceivesWholeBuffersUntilItIsClosed) {
   EXPECT_EQ(disk.contents, expected);
 }
 
-TEST_F(TraceLogTest, AFailingWriteStopsTheHeaderAtThatLine) {
+TEST_F(TraceLogTest, AFailingWriteInTheHeaderStillTakesAllFourLines) {
   auto log = MakeBackgroundLog();
   // 85 bytes wait; the header's first two lines make 101 and the rule passes
-  // the buffer's end, so its write is the one that fails.
+  // the buffer's end, so its write is the one that fails; the empty line
+  // after it is tried as well, and the error comes once, at the end.
   log->LogLine(std::string(85 - 17, 'x'));
   build = "B";
   copyright = "C";
@@ -162,13 +163,54 @@ TEST_F(TraceLogTest, AFailingWriteStopsTheHeaderAtThatLine) {
   EXPECT_EQ(error.ErrorCode(), 28);
   EXPECT_EQ(error.FileName(), "tapilog.log");
   EXPECT_EQ(disk.failedWrites, 1);
-  EXPECT_EQ(disk.contents, "");
+  EXPECT_EQ(disk.writeCalls, 2);  // the empty line wrote out the refused buffer
+  const std::string all =
+      "09:05:07:042 | " + std::string(68, 'x') + "\r\nOrdalyn - B\r\nC\r\n" + kRule + "\r\n\r\n";
+  EXPECT_EQ(disk.contents, all.substr(0, TraceLog::kBufferSize));
+  EXPECT_EQ(log->WaitingBytes(), all.size() - TraceLog::kBufferSize);
   EXPECT_TRUE(log->BackgroundFileOpen());
   // The next write is tried in the normal way and the refused text comes first.
   log->LogLine("next");
   log->CloseBackgroundFile();
-  EXPECT_EQ(disk.contents, "09:05:07:042 | " + std::string(68, 'x') + "\r\nOrdalyn - B\r\nC\r\n" + kRule +
-                               "\r\n09:05:07:042 | next\r\n");
+  EXPECT_EQ(disk.contents, all + "09:05:07:042 | next\r\n");
+}
+
+// Kept text waits for no next line: the owner's timer retries it until the
+// file takes it, and the file lags behind as little as ever afterwards.
+TEST_F(TraceLogTest, RetryingWritesOutAllKeptTextOnceTheFileTakesItAgain) {
+  auto log = MakeBackgroundLog();
+  int kept = 0;
+  log->SetKeptTextListener([&] { ++kept; });
+  disk.failForever = true;
+  disk.takenBeforeFailure = 10;
+  EXPECT_THROW(log->LogLine(std::string(150, 'a')), IoError);
+  EXPECT_THROW(log->LogLine("b"), IoError);
+  EXPECT_TRUE(log->KeptText());
+  EXPECT_EQ(kept, 1);    // once per turn to kept text
+  log->RetryKeptText();  // still full: silent, everything kept
+  EXPECT_TRUE(log->KeptText());
+  disk.failForever = false;
+  log->RetryKeptText();
+  EXPECT_FALSE(log->KeptText());
+  EXPECT_EQ(disk.contents, "09:05:07:042 | " + std::string(150, 'a') + "\r\n09:05:07:042 | b\r\n");
+  // The ordinary lag again: a short line waits in the buffer.
+  log->LogLine("c");
+  EXPECT_EQ(log->WaitingBytes(), 18u);
+  EXPECT_FALSE(log->KeptText());
+
+  // Lines dropped beyond the bound are noted when the retry succeeds.
+  disk.failForever = true;
+  disk.takenBeforeFailure = 0;
+  EXPECT_THROW(log->LogLine(std::string(TraceLog::kMaxBacklog - 40, 'd')), IoError);
+  EXPECT_THROW(log->LogLine("dropped"), IoError);
+  EXPECT_EQ(kept, 2);
+  disk.failForever = false;
+  disk.contents.clear();
+  log->RetryKeptText();
+  EXPECT_FALSE(log->KeptText());
+  const std::string note = "*** 1 trace line dropped while the file could not be written ***\r\n";
+  EXPECT_EQ(disk.contents.size(), 18u + 15u + TraceLog::kMaxBacklog - 40 + 2 + note.size());
+  EXPECT_EQ(disk.contents.substr(disk.contents.size() - note.size()), note);
 }
 
 TEST_F(TraceLogTest, WithoutAnOpenFileEveryWriteFailsAsNotOpenForOutput) {

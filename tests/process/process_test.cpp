@@ -4,6 +4,7 @@
 // be created or written. Every child is killed and reaped, whatever happens.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -103,7 +104,9 @@ class OrdalynProcess {
       }
     }
     for (const auto& [key, value] : environment) {
-      envp.push_back(key + "=" + value);
+      if (!value.empty()) {  // an empty value removes the variable
+        envp.push_back(key + "=" + value);
+      }
     }
     // Everything the child needs is prepared before fork: it only calls
     // async-signal-safe functions until exec.
@@ -127,9 +130,10 @@ class OrdalynProcess {
         ::_exit(126);
       }
       if (fileSizeLimit != 0) {
-        // Writes beyond the limit fail with EFBIG, as on a disk that has filled up.
+        // Writes beyond the limit fail with EFBIG, as on a disk that has
+        // filled up; the test may raise it again ("space is back").
         ::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{fileSizeLimit, fileSizeLimit};
+        const rlimit limit{fileSizeLimit, RLIM_INFINITY};
         if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
           ::_exit(125);
         }
@@ -152,6 +156,7 @@ class OrdalynProcess {
   OrdalynProcess& operator=(const OrdalynProcess&) = delete;
 
   bool Started() const { return pid_ > 0; }
+  pid_t Pid() const { return pid_; }
 
   // True while the process has not ended (an ended one is reaped).
   bool Running() {
@@ -387,14 +392,15 @@ class ProcessTest : public ::testing::Test {
     fs::remove_all(root_, ignored);
   }
 
-  // Starts ordalyn in the work folder with the scenario and the arguments.
+  // Starts ordalyn in the work folder with the scenario and the arguments;
+  // platform "" leaves the Qt platform to the program.
   OrdalynProcess& Start(const std::string& scenario, const std::vector<std::string>& arguments,
-                        rlim_t fileSizeLimit = 0) {
+                        rlim_t fileSizeLimit = 0, const std::string& platform = "offscreen") {
     WriteFile(root_ / "scenario.json", scenario);
     process_ =
         std::make_unique<OrdalynProcess>(arguments,
                                          std::vector<std::pair<std::string, std::string>>{
-                                             {"QT_QPA_PLATFORM", "offscreen"},
+                                             {"QT_QPA_PLATFORM", platform},
                                              {"ORDALYN_TAPI_SCENARIO", (root_ / "scenario.json").string()},
                                              {"LC_ALL", "C"},
                                              {"LANG", "C"},
@@ -447,12 +453,22 @@ class ProcessTest : public ::testing::Test {
   std::unique_ptr<OrdalynProcess> process_;
 };
 
-class BackgroundTraceTest : public ProcessTest, public ::testing::WithParamInterface<int> {};
+// Ended by SIGTERM or SIGINT; without any display the trace runs all the same.
+struct BackgroundCase {
+  int signal;
+  const char* platform;
+};
+
+void PrintTo(const BackgroundCase& c, std::ostream* out) {
+  *out << strsignal(c.signal) << " '" << c.platform << "'";
+}
+
+class BackgroundTraceTest : public ProcessTest, public ::testing::WithParamInterface<BackgroundCase> {};
 
 TEST_P(BackgroundTraceTest, WritesTheWholeTraceIntoTheExpandedFileAndEndsWithTheLogoff) {
   const std::string pattern = "trace_#date#_#time#_#computer#.log";
   const std::time_t before = std::time(nullptr);
-  auto& process = Start(kOneCallScenario, {"-0", pattern, "ignored third argument"});
+  auto& process = Start(kOneCallScenario, {"-0", pattern, "ignored third argument"}, 0, GetParam().platform);
 
   std::string name;
   ASSERT_TRUE(PollUntil([&] {
@@ -468,7 +484,7 @@ TEST_P(BackgroundTraceTest, WritesTheWholeTraceIntoTheExpandedFileAndEndsWithThe
   ASSERT_TRUE(WaitForTrace(work_ / name, trace));
   EXPECT_TRUE(process.Running());
 
-  ASSERT_TRUE(EndsCleanlyOn(GetParam()));
+  ASSERT_TRUE(EndsCleanlyOn(GetParam().signal));
   const std::string content = ReadFile(work_ / name);
   EXPECT_EQ(MaskStamps(content), trace + Logoff());
   const auto times = StampTimes(content);
@@ -480,9 +496,12 @@ TEST_P(BackgroundTraceTest, WritesTheWholeTraceIntoTheExpandedFileAndEndsWithThe
   EXPECT_EQ(FilesIn(work_).size(), 1u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Signals, BackgroundTraceTest, ::testing::Values(SIGTERM, SIGINT),
-                         [](const ::testing::TestParamInfo<int>& named) {
-                           return std::string(named.param == SIGTERM ? "SIGTERM" : "SIGINT");
+INSTANTIATE_TEST_SUITE_P(Signals, BackgroundTraceTest,
+                         ::testing::Values(BackgroundCase{SIGTERM, "offscreen"},
+                                           BackgroundCase{SIGINT, "offscreen"}, BackgroundCase{SIGTERM, ""}),
+                         [](const ::testing::TestParamInfo<BackgroundCase>& named) {
+                           return std::string(named.param.signal == SIGTERM ? "SIGTERM" : "SIGINT") +
+                                  (*named.param.platform == '\0' ? "WithoutDisplay" : "");
                          });
 
 struct LineArgumentCase {
@@ -545,26 +564,56 @@ TEST_F(ProcessTest, OneArgumentAloneStartsInteractiveModeAndWritesNothing) {
   EXPECT_TRUE(FilesIn(work_).empty());
 }
 
-// A background file that cannot be created: an error box (modal, nobody to
-// close it offscreen) while the program goes on; the system's request to end
-// must still end it.
-class UncreatableFileTest : public ProcessTest, public ::testing::WithParamInterface<const char*> {};
+// Starts that cannot go on, with nobody to see a box (offscreen, or no
+// display at all): one line on standard error, nothing written, and the
+// program ends by itself with a status that says it failed. A file that
+// another writer holds is refused like one that cannot be created, and left
+// as it is.
+struct RefusedStartCase {
+  const char* name;
+  const char* file;  // the background file; none: interactive ("plain" alone)
+  const char* platform;
+  bool lockPlain;  // another writer holds the file "plain"
+  int status;
+  const char* message;
+};
 
-TEST_P(UncreatableFileTest, WritesNothingAndStillEndsWhenAsked) {
+void PrintTo(const RefusedStartCase& c, std::ostream* out) { *out << c.name; }
+
+class RefusedStartTest : public ProcessTest, public ::testing::WithParamInterface<RefusedStartCase> {};
+
+TEST_P(RefusedStartTest, SaysSoInOneLineWritesNothingAndEndsWithAFailure) {
+  const RefusedStartCase& c = GetParam();
   WriteFile(work_ / "plain", "a regular file\n");
-  auto& process = Start(kRefusedScenario, {"-0", GetParam()});
-  ASSERT_NO_FATAL_FAILURE(WaitUntilRunningAndSettled());
-  EXPECT_TRUE(process.Running()) << DescribeStatus(process.WaitForExit(milliseconds(0)));
-  ASSERT_TRUE(EndsCleanlyOn(SIGTERM));
+  const int held = ::open((work_ / "plain").c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(held, 0);
+  ASSERT_TRUE(!c.lockPlain || ::flock(held, LOCK_EX | LOCK_NB) == 0) << std::strerror(errno);
+  const auto arguments =
+      c.file != nullptr ? std::vector<std::string>{"-0", c.file} : std::vector<std::string>{"plain"};
+  auto& process = Start(kOneCallScenario, arguments, 0, c.platform);
+  const auto status = process.WaitForExit();
+  ::close(held);
+  EXPECT_TRUE(status && WIFEXITED(*status) && WEXITSTATUS(*status) == c.status) << DescribeStatus(status);
+  const std::string output = "\n" + Output();
+  EXPECT_NE(output.find(std::string("\nordalyn: ") + c.message), std::string::npos) << output;
   EXPECT_EQ(FilesIn(work_), std::vector<std::string>{"plain"});
   EXPECT_EQ(ReadFile(work_ / "plain"), "a regular file\n");
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, UncreatableFileTest,
-                         ::testing::Values("missing/dir/trace.log", "plain/trace.log"),
-                         [](const ::testing::TestParamInfo<const char*>& named) {
-                           return std::string(named.index == 0 ? "MissingDirectory" : "ThroughARegularFile");
-                         });
+constexpr const char* kInUse =
+    "Cannot create file \"plain\": The file is being written by another program (OS";
+
+INSTANTIATE_TEST_SUITE_P(
+    Starts, RefusedStartTest,
+    ::testing::Values(
+        RefusedStartCase{"MissingDirectory", "missing/dir/t.log", "offscreen", false, 1,
+                         "Cannot create file \"missing/dir/t.log\": No such file or directory (OS"},
+        RefusedStartCase{"ThroughARegularFile", "plain/t.log", "offscreen", false, 1,
+                         "Cannot create file \"plain/t.log\": Not a directory (OS error 20)"},
+        RefusedStartCase{"FileOfAnotherWriter", "plain", "offscreen", true, 1, kInUse},
+        RefusedStartCase{"FileOfAnotherWriterWithoutDisplay", "plain", "", true, 1, kInUse},
+        RefusedStartCase{"InteractiveWithoutDisplay", nullptr, "", false, 2, "No display"}),
+    [](const ::testing::TestParamInfo<RefusedStartCase>& named) { return std::string(named.param.name); });
 
 // /dev/full opens but takes no byte: every write of the trace fails with ENOSPC.
 TEST_F(ProcessTest, AFullDiskNeitherCrashesNorStopsTheEndBySignal) {
@@ -572,7 +621,13 @@ TEST_F(ProcessTest, AFullDiskNeitherCrashesNorStopsTheEndBySignal) {
     GTEST_SKIP() << "no writable /dev/full here";
   }
   auto& process = Start(kEndlessScenario, {"-0", "/dev/full"});
-  // The program runs, fails to write and keeps going for a while.
+  // The program runs, says on standard error that it fails to write, and
+  // keeps going for a while.
+  ASSERT_TRUE(PollUntil([&] {
+    return Output().find(
+               "ordalyn: Cannot write to file \"/dev/full\": No space left on device (OS error 28)\n") !=
+           std::string::npos;
+  })) << Output();
   EXPECT_FALSE(PollUntil([&] { return !process.Running(); }, kSettle))
       << DescribeStatus(process.WaitForExit(milliseconds(0)));
   ASSERT_TRUE(EndsCleanlyOn(SIGTERM));
@@ -597,6 +652,24 @@ TEST_F(ProcessTest, AFileThatStopsGrowingDuringTheTraceNeitherCrashesNorStopsThe
       << DescribeStatus(process.WaitForExit(milliseconds(0)));
   ASSERT_TRUE(EndsCleanlyOn(SIGTERM));
   EXPECT_EQ(fs::file_size(file), kLimit);
+}
+
+// The file refuses the very first write and takes data again later, on a
+// quiet line: the logon has run all the same, and the retry brings the whole
+// trace into the file without a further line arriving.
+TEST_F(ProcessTest, AFileFullFromTheStartGetsTheWholeTraceOnceItTakesDataAgain) {
+  auto& process = Start(kOneCallScenario, {"-0", "late.log"}, 1);
+  const fs::path file = work_ / "late.log";
+  ASSERT_TRUE(PollUntil([&] { return fs::exists(file) && fs::file_size(file) == 1; }));
+  std::this_thread::sleep_for(kSettle);  // the call's messages arrive and fail meanwhile
+  ASSERT_TRUE(process.Running());
+  EXPECT_EQ(fs::file_size(file), 1u);
+  const rlimit unlimited{RLIM_INFINITY, RLIM_INFINITY};
+  ASSERT_EQ(::prlimit(process.Pid(), RLIMIT_FSIZE, &unlimited, nullptr), 0) << std::strerror(errno);
+  const std::string trace = OneCallTrace();
+  ASSERT_TRUE(WaitForTrace(file, trace));
+  ASSERT_TRUE(EndsCleanlyOn(SIGTERM));
+  EXPECT_EQ(MaskStamps(ReadFile(file)), trace + Logoff());
 }
 
 }  // namespace

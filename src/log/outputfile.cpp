@@ -1,0 +1,13 @@
+#include "log/outputfile.h"
+
+namespace ordalyn {
+
+IoError CreateFileError(int errorCode, const std::string& fileName) {
+  if (errorCode == FileInUseError()) {
+    return IoError::WithReason(errorCode, "Cannot create file", fileName,
+                               "The file is being written by another program");
+  }
+  return IoError::FromOs(errorCode, "Cannot create file", fileName);
+}
+
+}  // namespace ordalyn
