@@ -108,7 +108,8 @@ void SizeSaveDialog(QFileDialog& dialog) {
     header->resizeSection(i, width);
     columns += width;
   }
-  int placesWidth = 0;
+  // The side bar lists the computer ("My Computer" on Windows) and the home folder.
+  int placesWidth = metrics.horizontalAdvance(QStringLiteral("My Computer"));
   for (int row = 0; row < places->model()->rowCount(); ++row) {
     placesWidth =
         std::max(placesWidth, metrics.horizontalAdvance(places->model()->index(row, 0).data().toString()));
@@ -116,6 +117,7 @@ void SizeSaveDialog(QFileDialog& dialog) {
   placesWidth += places->iconSize().width() + kPadding;
   // The scroll bar, the views' frames, the splitter's handle, the margins.
   constexpr int kChrome = 60;
+  places->setMinimumWidth(placesWidth);
   splitter->setSizes({placesWidth, columns});
   dialog.resize(placesWidth + columns + kChrome, dialog.sizeHint().height());
 }
