@@ -1,9 +1,10 @@
 // Start-up to the first activation. The real executable is started on the
 // offscreen platform with a background trace and timed until its file holds
-// the logon (the first activation opens the file and logs on at once), with
-// the About box's processor measurement and without it (its sleeps taken out
-// by a preloaded library). In the process, the construction of the program's
-// windows with the real measurement against an injected one.
+// the logon (the first activation opens the file and logs on at once), as it
+// is and with the sleeps of the About box's processor measurement taken out by
+// a preloaded library: the measurement runs on a worker thread and should not
+// show. In the process, the construction of the program's windows with the
+// real measurement against an injected one.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -155,6 +156,7 @@ void ConstructProgram(benchmark::State& state, bool realMeasurement) {
     const Clock::time_point start = Clock::now();
     auto program = std::make_unique<Program>(services);
     state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+    if (!FMAbout.isNull()) FMAbout->TakeCpuSpeed();  // the worker's result, off the clock
     program.reset();
     QApplication::processEvents();
   }
@@ -184,8 +186,9 @@ int main(int argc, char** argv) {
   return RunWithRatios(
       argc, argv,
       {
+          // 100 ms against the 41 ms of the run without the measurement.
           {"start-up with the measurement dearer than without", "Startup/Executable",
-           "Startup/ExecutableWithoutMeasurement", "", true},
+           "Startup/ExecutableWithoutMeasurement", "<= 2.4", true},
           {"Program construction with the real measurement dearer than injected",
            "Startup/ProgramConstruction", "Startup/ProgramConstructionInjectedMeasurer", "", true},
       });

@@ -12,6 +12,8 @@ namespace ordalyn {
 
 TFMDevices::TFMDevices(TapiPlatform& platform, TapiState& state, QWidget* owner)
     : TFixedDialog(owner, "FMDevices", QStringLiteral("TAPI Lines"), kClientWidth, kClientHeight) {
+  // Closed with OK or the title bar's close button; Escape has no effect.
+  IgnoreEscape();
   qLineLabel1_ = new TQLineLabel(QStringLiteral("TAPI Lines"), this);
   qLineLabel1_->setObjectName("QLineLabel1");
   qLineLabel1_->setGeometry(8, 8, 513, 13);

@@ -1,5 +1,6 @@
 #include "app/uMain.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -7,16 +8,23 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
+#include <QListView>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QSplitter>
 #include <QStatusTipEvent>
 #include <QStyle>
 #include <QTimer>
 #include <QToolBar>
+#include <QTreeView>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "app/core/commandline.h"
 #include "app/dialogs/dialogbase.h"
@@ -74,6 +82,47 @@ QString Skin(const char* role) {
   return QStringLiteral("palette(button)");
 }
 
+// Qt's own save dialog, at the dialog font, wide enough that its places and
+// columns show whole at first sight: a name as long as the usage help's
+// example, the largest size in KiB, the type of a trace file, and the widest
+// date and time.
+void SizeSaveDialog(QFileDialog& dialog) {
+  auto* files = dialog.findChild<QTreeView*>("treeView");
+  auto* places = dialog.findChild<QListView*>("sidebar");
+  auto* splitter = dialog.findChild<QSplitter*>("splitter");
+  if (files == nullptr || places == nullptr || splitter == nullptr) return;
+  const QFontMetrics metrics(files->font());
+  const QLocale locale = QLocale::system();
+  int dateWidth = 0;
+  for (int month = 1; month <= 12; ++month) {
+    const QDateTime stamp(QDate(2026, month, 28), QTime(20, 58, 58));
+    dateWidth = std::max(dateWidth, metrics.horizontalAdvance(locale.toString(stamp, QLocale::ShortFormat)));
+  }
+  constexpr int kPadding = 28;  // cell margins, a file's icon, the sort indicator
+  const int samples[] = {metrics.horizontalAdvance(QStringLiteral("tapilog_2011-09-01_20-10.log")),
+                         metrics.horizontalAdvance(locale.formattedDataSize(1023 * 1024 + 1013)),
+                         metrics.horizontalAdvance(QStringLiteral("plain text document")), dateWidth};
+  QHeaderView* header = files->header();
+  int columns = 0;
+  for (int i = 0; i < 4 && i < header->count(); ++i) {
+    const int width = std::max(header->sectionSizeHint(i), samples[i] + kPadding);
+    header->resizeSection(i, width);
+    columns += width;
+  }
+  // The side bar lists the computer ("My Computer" on Windows) and the home folder.
+  int placesWidth = metrics.horizontalAdvance(QStringLiteral("My Computer"));
+  for (int row = 0; row < places->model()->rowCount(); ++row) {
+    placesWidth =
+        std::max(placesWidth, metrics.horizontalAdvance(places->model()->index(row, 0).data().toString()));
+  }
+  placesWidth += places->iconSize().width() + kPadding;
+  // The scroll bar, the views' frames, the splitter's handle, the margins.
+  constexpr int kChrome = 60;
+  places->setMinimumWidth(placesWidth);
+  splitter->setSizes({placesWidth, columns});
+  dialog.resize(placesWidth + columns + kChrome, dialog.sizeHint().height());
+}
+
 // A file name as the operating system wants it.
 std::string SystemFileName(const QString& name) {
 #ifdef _WIN32
@@ -94,6 +143,11 @@ QString SkinStyleSheet() {
              "QMenuBar#TBToolbarMenu::item:pressed { background: %7; border: 1px solid %8; }"
              "QMenuBar#TBToolbarMenu QMenu { background: qlineargradient(x1:0, y1:0, x2:1, y2:0, stop:0 %9, "
              "stop:1 %10); border: 1px solid %11; color: %2; }"
+             // Items keep a native menu's room around their icons and texts.
+             "QMenuBar#TBToolbarMenu QMenu { padding: 2px 1px; }"
+             "QMenuBar#TBToolbarMenu QMenu::item { padding: 3px 20px 3px 6px; border: 1px solid transparent; "
+             "}"
+             "QMenuBar#TBToolbarMenu QMenu::icon { left: 4px; }"
              "QMenuBar#TBToolbarMenu QMenu::item:selected { background: %12; border: 1px solid %13; color: "
              "%14; }"
              "QMenuBar#TBToolbarMenu QMenu::separator { height: 1px; background: %15; margin: 3px 4px; }"
@@ -110,7 +164,6 @@ TFMMain::TFMMain(const MainServices& services, QWidget* parent) : QMainWindow(pa
   setObjectName("FMMain");
   setWindowTitle(QStringLiteral("Ordalyn"));
   setFont(DialogFont());
-  resize(771, 592);
 
   execDialog = [](QDialog& dialog) { return dialog.exec(); };
   askSaveFileName = [](QFileDialog& dialog) -> std::optional<QString> {
@@ -132,6 +185,7 @@ TFMMain::TFMMain(const MainServices& services, QWidget* parent) : QMainWindow(pa
   saveDialog1_->setDefaultSuffix(QStringLiteral("log"));
   saveDialog1_->setOption(QFileDialog::DontConfirmOverwrite, true);
   saveDialog1_->setOption(QFileDialog::DontUseNativeDialog, true);
+  SizeSaveDialog(*saveDialog1_);
 
   screen_ = new TraceScreenLog(meTrace_);
   log_ = std::make_unique<TraceLog>(
@@ -145,9 +199,8 @@ TFMMain::TFMMain(const MainServices& services, QWidget* parent) : QMainWindow(pa
   session_ = std::make_unique<TapiSession>(*services_.platform, state_, *log_);
   trace_ = std::make_unique<LineEventTrace>(*services_.platform, state_, *log_);
 
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    move(screen->availableGeometry().center() - rect().center());
-  }
+  PlaceOnScreen();
+  PlaceByFrame(this, [this] { PlaceOnScreen(); });
   connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
     if (state == Qt::ApplicationActive) {
       ApplEventsActivate();
@@ -160,6 +213,16 @@ TFMMain::~TFMMain() {
   if (LineCallbackTarget() == trace_.get()) {
     SetLineCallbackTarget(nullptr);
     SetLineCallbackErrorHandler(nullptr);
+  }
+}
+
+void TFMMain::PlaceOnScreen() {
+  const QMargins frame = FrameMargins(this);
+  resize(kOuterWidth - frame.left() - frame.right(), kOuterHeight - frame.top() - frame.bottom());
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect area = screen->availableGeometry();
+    MoveFrameTo(this, {area.left() + (area.width() - kOuterWidth) / 2,
+                       area.top() + (area.height() - kOuterHeight) / 2});
   }
 }
 
@@ -315,7 +378,7 @@ void TFMMain::CreateClientArea() {
   qvlBuild_->setLangCharset("-1");
   qvlBuild_->setAlignment(Qt::AlignRight | Qt::AlignTop);
   QPalette grey = qvlBuild_->palette();
-  grey.setColor(QPalette::WindowText, Qt::gray);
+  grey.setColor(QPalette::WindowText, QColor(0x80, 0x80, 0x80));
   qvlBuild_->setPalette(grey);
   column->addWidget(paFooter_);
 
@@ -374,6 +437,13 @@ void TFMMain::ApplEventsActivate() {
     cbDevices_->addItem(FromCp1252(entry));
   }
   cbDevices_->setCurrentIndex(cbDevices_->count() > 0 ? 0 : -1);
+  // The list opens at least as wide as its longest entry: every line name
+  // can be read whole.
+  QAbstractItemView* popup = cbDevices_->view();
+  const int scrollBar = cbDevices_->count() > cbDevices_->maxVisibleItems()
+                            ? popup->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, popup)
+                            : 0;
+  popup->setMinimumWidth(popup->sizeHintForColumn(0) + 2 * popup->frameWidth() + scrollBar);
 
   state_.selectedDevice = -1;
   log_->SetBackgroundFileName({});
@@ -442,6 +512,8 @@ void TFMMain::ACSaveExecute() {
   }
   SaveTo(*fileName);
   unsavedTrace_ = false;
+  // The next Save offers the name really used, with the extension the dialog added.
+  saveDialog1_->selectFile(*fileName);
 }
 
 void TFMMain::SaveTo(const QString& fileName) {

@@ -59,6 +59,10 @@ class TFMMain : public QMainWindow {
   Q_OBJECT
 
  public:
+  // The window's outer size, frame included; it opens centred on the screen.
+  static constexpr int kOuterWidth = 771;
+  static constexpr int kOuterHeight = 592;
+
   explicit TFMMain(const MainServices& services, QWidget* parent = nullptr);
   ~TFMMain() override;
 
@@ -119,6 +123,9 @@ class TFMMain : public QMainWindow {
 
  private:
   void FormCreate();
+  // Sizes the window to its outer size with the frame it has now and centres
+  // that frame on the screen.
+  void PlaceOnScreen();
   void CreateActions();
   void CreateDock();
   void CreateClientArea();

@@ -1,6 +1,9 @@
 #include "util/cpuspeed.h"
 
 #include <exception>
+#include <memory>
+#include <mutex>
+#include <system_error>
 
 namespace ordalyn {
 
@@ -25,5 +28,41 @@ double MeasureCpuSpeed(CpuMeasurementSteps& steps) {
     return kFallbackCpuSpeed;
   }
 }
+
+namespace {
+
+double MeasureAlone(const std::function<double()>& measure) {
+  static std::mutex oneAtATime;
+  const std::lock_guard<std::mutex> lock(oneAtATime);
+  try {
+    return measure();
+  } catch (...) {
+    return kFallbackCpuSpeed;
+  }
+}
+
+}  // namespace
+
+BackgroundCpuMeasurement::BackgroundCpuMeasurement(std::function<double()> measure,
+                                                   std::function<void()> done) {
+  auto promise = std::make_shared<std::promise<double>>();
+  result_ = promise->get_future().share();
+  try {
+    worker_ = std::thread([promise, measure, done] {
+      promise->set_value(MeasureAlone(measure));
+      if (done) done();
+    });
+  } catch (const std::system_error&) {
+    // No thread to be had: measure here and now.
+    promise->set_value(MeasureAlone(measure));
+    if (done) done();
+  }
+}
+
+BackgroundCpuMeasurement::~BackgroundCpuMeasurement() {
+  if (worker_.joinable()) worker_.join();
+}
+
+double BackgroundCpuMeasurement::Result() { return result_.get(); }
 
 }  // namespace ordalyn

@@ -3,6 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <future>
+#include <thread>
 
 namespace ordalyn {
 
@@ -33,5 +36,27 @@ double CyclesToMegahertz(std::uint64_t first, std::uint64_t second);
 // 500 ms, reads it again and restores the priority. When any step throws, sets
 // normal priority and gives kFallbackCpuSpeed.
 double MeasureCpuSpeed(CpuMeasurementSteps& steps);
+
+// A measurement that runs on a worker thread from the moment it is made, so
+// that nobody waits for its half second who does not need the result. Two
+// measurements never run at the same time: on Windows the priority they raise
+// and restore is the whole process's. A measurement that throws gives
+// kFallbackCpuSpeed.
+class BackgroundCpuMeasurement {
+ public:
+  // done, when given, runs on the worker right after the result is ready.
+  explicit BackgroundCpuMeasurement(std::function<double()> measure, std::function<void()> done = {});
+  // Waits for the worker.
+  ~BackgroundCpuMeasurement();
+  BackgroundCpuMeasurement(const BackgroundCpuMeasurement&) = delete;
+  BackgroundCpuMeasurement& operator=(const BackgroundCpuMeasurement&) = delete;
+
+  // The result, waiting for it when the worker is not done yet.
+  double Result();
+
+ private:
+  std::shared_future<double> result_;
+  std::thread worker_;
+};
 
 }  // namespace ordalyn

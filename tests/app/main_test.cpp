@@ -4,13 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScreen>
+#include <QSignalSpy>
 #include <QStatusTipEvent>
 #include <QTemporaryDir>
 #include <QTest>
@@ -302,6 +306,26 @@ TEST_F(MainWindowTest, AFailedSaveIsReportedAndLeavesTheTraceUnsaved) {
   EXPECT_EQ(errorBoxes.size(), 1u);
 }
 
+// Through Qt's own dialog: the name typed, then the name offered next time.
+TEST_F(MainWindowTest, SaveOffersTheNameReallyUsedNextTime) {
+  Create();
+  QFileDialog& dialog = *Main().SaveDialog1();
+  dialog.setDirectory(dir.path());
+  QStringList offered;
+  for (const char* typed : {"mytrace", "other.txt"}) {
+    QTimer::singleShot(0, &dialog, [&dialog, &offered, typed] {
+      auto* name = dialog.findChild<QLineEdit*>("fileNameEdit");
+      offered << name->text();
+      name->setText(QString::fromLatin1(typed));
+      static_cast<QDialog&>(dialog).accept();
+    });
+    Trigger("ACSave");
+  }
+  EXPECT_TRUE(QFile::exists(dir.filePath("mytrace.log")));
+  EXPECT_EQ(offered, QStringList({"", "mytrace.log"}));
+  EXPECT_TRUE(errorBoxes.empty());
+}
+
 TEST_F(MainWindowTest, DevicesHelpAndInfoShowTheirWindows) {
   Create();
   Trigger("ACDevices");
@@ -496,6 +520,44 @@ TEST_F(MainWindowTest, TheBackgroundPanelStaysCentredOnTheLog) {
     EXPECT_EQ(panel->y(), area.top() + (area.height() - 109) / 2) << size.width();
   }
   EXPECT_LT(panel->x(), 0);  // a log smaller than the panel: negative offsets, still centred
+}
+
+// The outer size is the frame's (offscreen windows have a frame of 2 pixels).
+TEST_F(MainWindowTest, TheWindowAndItsDialogsAreCentredByTheirFrames) {
+  Create();
+  Main().show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&Main()));
+  const QRect outer = Main().frameGeometry();
+  const QRect screen = Main().screen()->availableGeometry();
+  EXPECT_EQ(outer.size(), QSize(771, 592));
+  EXPECT_LT(Main().width(), 771);
+  EXPECT_EQ(outer.topLeft(),
+            screen.topLeft() + QPoint((screen.width() - 771) / 2, (screen.height() - 592) / 2));
+  for (QDialog* dialog : std::initializer_list<QDialog*>{&program->Devices(), &program->Help(),
+                                                         &program->SaveChanges(), &program->StopLog()}) {
+    dialog->open();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog));
+    const QRect frame = dialog->frameGeometry();
+    EXPECT_EQ(frame.topLeft(), outer.topLeft() + QPoint((outer.width() - frame.width()) / 2,
+                                                        (outer.height() - frame.height()) / 2))
+        << dialog->objectName().toStdString();
+    dialog->reject();
+  }
+}
+
+TEST_F(MainWindowTest, EscapeLeavesTheLinesDialogOpen) {
+  Create();
+  TFMDevices& devices = program->Devices();
+  QSignalSpy finished(&devices, &QDialog::finished);
+  devices.open();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&devices));
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+  QTest::keyClick(devices.MEDevices(), Qt::Key_Escape);
+  EXPECT_TRUE(devices.isVisible());
+  EXPECT_EQ(finished.count(), 0);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);  // OK has the focus
+  ASSERT_EQ(finished.count(), 1);
+  EXPECT_EQ(finished.at(0).at(0).toInt(), QDialog::Accepted);
 }
 
 TEST_F(MainWindowTest, TheHintLineShowsTheCurrentHint) {

@@ -1,12 +1,15 @@
 #include "app/dialogs/dialogbase.h"
 
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPalette>
 #include <QPushButton>
+#include <QScreen>
 #include <QShowEvent>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -77,6 +80,73 @@ void FitLabelsInto(QWidget* window, std::initializer_list<QLabel*> labels, int m
   for (QLabel* label : labels) label->adjustSize();
 }
 
+namespace {
+
+// Watches the window until it is first hidden; see PlaceByFrame.
+class FramePlacement : public QObject {
+ public:
+  FramePlacement(QWidget* window, std::function<void()> place)
+      : QObject(window), window_(window), place_(std::move(place)) {
+    window->installEventFilter(this);
+  }
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched != window_) return false;
+    switch (event->type()) {
+      case QEvent::Show:
+      case QEvent::Move:
+      case QEvent::Resize:
+        if (FrameMargins(window_) != placedIn_) Place();
+        break;
+      case QEvent::Hide:
+        window_->removeEventFilter(this);
+        deleteLater();
+        break;
+      default:
+        break;
+    }
+    return false;
+  }
+
+ private:
+  void Place() {
+    if (placing_) return;
+    placing_ = true;
+    placedIn_ = FrameMargins(window_);
+    place_();
+    placing_ = false;
+  }
+
+  QWidget* window_;
+  std::function<void()> place_;
+  QMargins placedIn_;
+  bool placing_ = false;
+};
+
+}  // namespace
+
+QMargins FrameMargins(const QWidget* window) {
+  const QRect frame = window->frameGeometry();
+  const QRect client = window->geometry();
+  return {client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+          frame.bottom() - client.bottom()};
+}
+
+void PlaceByFrame(QWidget* window, std::function<void()> place) {
+  new FramePlacement(window, std::move(place));
+}
+
+void MoveFrameTo(QWidget* window, QPoint topLeft) {
+  // Once the window exists, its window tells the window manager that the
+  // position is the frame's, also before the manager has framed it; before
+  // that, a move is taken as the frame's position anyway.
+  if (QWindow* handle = window->windowHandle()) {
+    handle->setFramePosition(topLeft);
+  } else {
+    window->move(topLeft);
+  }
+}
+
 TFixedDialog::TFixedDialog(QWidget* owner, const char* name, const QString& caption, int clientWidth,
                            int clientHeight)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -86,6 +156,27 @@ TFixedDialog::TFixedDialog(QWidget* owner, const char* name, const QString& capt
   setFont(DialogFont());
   setFixedSize(clientWidth, clientHeight);
   setSizeGripEnabled(false);
+  PlaceByFrame(this, [this] { CentreOverOwner(); });
+}
+
+void TFixedDialog::CentreOverOwner() {
+  const QWidget* owner = parentWidget() != nullptr ? parentWidget()->window() : nullptr;
+  QMargins frame = FrameMargins(this);
+  // Not framed yet: the window manager will frame it as it framed its owner.
+  if (frame.isNull() && owner != nullptr) frame = FrameMargins(owner);
+  const QSize outer = size().grownBy(frame);
+  const QRect area = owner != nullptr      ? owner->frameGeometry()
+                     : screen() != nullptr ? screen()->availableGeometry()
+                                           : QRect(QPoint(0, 0), outer);
+  MoveFrameTo(this, {area.left() + (area.width() - outer.width()) / 2,
+                     area.top() + (area.height() - outer.height()) / 2});
+}
+
+void TFixedDialog::setVisible(bool visible) {
+  // The first showing centres the dialog; before the dialog's window exists,
+  // a move places its frame.
+  if (visible && !testAttribute(Qt::WA_Moved)) CentreOverOwner();
+  QDialog::setVisible(visible);
 }
 
 void TFixedDialog::showEvent(QShowEvent* event) {
@@ -93,6 +184,14 @@ void TFixedDialog::showEvent(QShowEvent* event) {
   // The first showing was centred over the owner; from now on the dialog is
   // treated as placed, so it reappears where it was last.
   setAttribute(Qt::WA_Moved, true);
+}
+
+void TFixedDialog::keyPressEvent(QKeyEvent* event) {
+  if (ignoreEscape_ && event->key() == Qt::Key_Escape) {
+    event->accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);
 }
 
 QPushButton* TFixedDialog::ButtonForLetter(int key) const {

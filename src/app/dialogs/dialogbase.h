@@ -7,6 +7,7 @@
 #include <QFont>
 #include <QWidget>
 
+#include <functional>
 #include <initializer_list>
 
 class QLabel;
@@ -42,6 +43,21 @@ void MakeBold(QLabel* label);
 // x = maxRight; the labels are resized. Does nothing when they already fit.
 void FitLabelsInto(QWidget* window, std::initializer_list<QLabel*> labels, int maxRight);
 
+// How far a window's frame (title bar and borders) reaches beyond its client
+// area on each side; empty while the window has no frame (not yet shown, or
+// no window manager).
+QMargins FrameMargins(const QWidget* window);
+
+// Keeps a window placed by its frame during its first showing. The frame is
+// known only once the window is shown, and under X11 only once the window
+// manager has put it around the window, a moment later: `place` runs again
+// whenever the frame changes, from now until the window is first hidden. A
+// window moved by the user keeps its frame, so it stays where the user put it.
+void PlaceByFrame(QWidget* window, std::function<void()> place);
+
+// Puts the window's frame, not its client area, at a point of the screen.
+void MoveFrameTo(QWidget* window, QPoint topLeft);
+
 // A dialog with a fixed client size, a title bar with only the close button,
 // and the dialog font. The first showing centres it over its owner (or the
 // screen when it has none); later showings keep the place where it was.
@@ -49,13 +65,25 @@ class TFixedDialog : public QDialog {
  public:
   TFixedDialog(QWidget* owner, const char* name, const QString& caption, int clientWidth, int clientHeight);
 
+  // Centres the dialog's frame over its owner's frame (or the screen).
+  void CentreOverOwner();
+
+  void setVisible(bool visible) override;
+
  protected:
   void showEvent(QShowEvent* event) override;
+  // Escape closes the dialog unless IgnoreEscape was called: then it has no
+  // effect, as in a dialog without a cancel button.
+  void keyPressEvent(QKeyEvent* event) override;
+  void IgnoreEscape() { ignoreEscape_ = true; }
 
   // The button that the plain letter key (without Alt) clicks, as a Windows
   // dialog does for the underlined letters of its buttons while a button has
   // the focus; null when the letter belongs to no button.
   QPushButton* ButtonForLetter(int key) const;
+
+ private:
+  bool ignoreEscape_ = false;
 };
 
 }  // namespace ordalyn

@@ -23,6 +23,7 @@ TQuestionForm::TQuestionForm(QWidget* owner, const char* name, const QString& ca
                              int clientHeight, const char* image, const QString& heading,
                              const QString& question)
     : TFixedDialog(owner, name, caption, clientWidth, clientHeight) {
+  IgnoreEscape();
   image1_ = new QLabel(this);
   image1_->setObjectName("Image1");
   image1_->setGeometry(12, 12, 32, 32);
@@ -57,10 +58,6 @@ TQuestionForm::TQuestionForm(QWidget* owner, const char* name, const QString& ca
 }
 
 void TQuestionForm::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_Escape) {
-    event->accept();
-    return;
-  }
   const auto modifiers = event->modifiers() & ~Qt::KeypadModifier;
   if (modifiers == Qt::NoModifier || modifiers == Qt::ShiftModifier) {
     if (QPushButton* button = ButtonForLetter(event->key())) {

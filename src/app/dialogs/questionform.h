@@ -28,8 +28,8 @@ class TQuestionForm : public TFixedDialog {
   QPushButton* BTCancel() const { return btCancel_; }
 
  protected:
-  // Escape does nothing: no button is bound to it. The title bar's close
-  // button still gives Rejected. A plain Y or C clicks its button.
+  // A plain Y or C clicks its button. Escape does nothing: no button is bound
+  // to it; the title bar's close button still gives Rejected.
   void keyPressEvent(QKeyEvent* event) override;
 
  private:

@@ -15,6 +15,7 @@
 
 #include "app/dialogs/dialogbase.h"
 #include "app/resources/appimages.h"
+#include "util/cpuspeed.h"
 #include "util/utools.h"
 #include "widgets/QVersionLabel.h"
 
@@ -27,6 +28,9 @@ double CpuSpeed = 0.0;
 namespace {
 
 constexpr int kLabelHeight = 13;
+
+// Counts the boxes' measurements: only the latest box's result becomes CpuSpeed.
+unsigned latestMeasurement = 0;
 
 TFMAbout::TCpuMeasurer& CpuMeasurer() {
   static TFMAbout::TCpuMeasurer measurer;
@@ -158,7 +162,10 @@ TFMAbout::TFMAbout(QWidget* owner)
   FormCreate();
 }
 
-TFMAbout::~TFMAbout() = default;
+TFMAbout::~TFMAbout() {
+  // The worker is done before the box it reports to goes.
+  measurement_.reset();
+}
 
 TFMAbout* TFMAbout::CreateOver(QWidget* mainWindow) {
   auto* box = new TFMAbout(mainWindow);
@@ -175,11 +182,29 @@ void TFMAbout::CentreOver(const QWidget* window) {
 
 void TFMAbout::FormCreate() {
   QCoreApplication::processEvents();
-  CpuSpeed = CpuMeasurer() ? CpuMeasurer()() : MeasureCpuSpeed();
-  if (!alphaBlend_ && CpuSpeed > kFadeThreshold) {
+  // The measurement sleeps for half a second: it runs on a worker thread, and
+  // TakeCpuSpeed takes its result in.
+  measurementNumber_ = ++latestMeasurement;
+  TCpuMeasurer measure = CpuMeasurer();
+  if (!measure) measure = [] { return MeasureCpuSpeed(); };
+  measurement_ = std::make_unique<BackgroundCpuMeasurement>(
+      measure, [this] { QMetaObject::invokeMethod(this, &TFMAbout::TakeCpuSpeed, Qt::QueuedConnection); });
+}
+
+void TFMAbout::TakeCpuSpeed() {
+  if (measured_) return;
+  measured_ = true;
+  const double speed = measurement_->Result();
+  if (measurementNumber_ == latestMeasurement) CpuSpeed = speed;
+  if (!alphaBlend_ && speed > kFadeThreshold) {
     SetAlpha(0);
     alphaBlend_ = true;
   }
+}
+
+void TFMAbout::setVisible(bool visible) {
+  if (visible) TakeCpuSpeed();
+  QDialog::setVisible(visible);
 }
 
 void TFMAbout::FormActivate() {

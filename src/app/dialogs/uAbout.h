@@ -9,6 +9,7 @@
 #include <QPointer>
 
 #include <functional>
+#include <memory>
 
 class QFrame;
 class QLabel;
@@ -16,6 +17,7 @@ class QTimer;
 
 namespace ordalyn {
 
+class BackgroundCpuMeasurement;
 class TEtchedLine;
 class TFMAbout;
 class TQVersionLabel;
@@ -26,7 +28,8 @@ extern QPointer<TFMAbout> FMAbout;
 // cleared by the first activation of any box and by the main window's first
 // activation.
 extern bool SplashPending;
-// The processor clock in MHz measured by the latest box creation; 0 at start.
+// The processor clock in MHz measured for the latest box created; 0 until its
+// measurement is in.
 extern double CpuSpeed;
 // The boxes fade in and out only when CpuSpeed is above this.
 inline constexpr double kFadeThreshold = 999.0;
@@ -54,6 +57,7 @@ class TFMAbout : public QDialog {
   static void SetOpacitySink(TOpacitySink sink);
 
   // Creates the box (runs FormCreate, makes it FMAbout), centred on the screen.
+  // Its processor measurement runs on a worker thread from this moment.
   explicit TFMAbout(QWidget* owner = nullptr);
   ~TFMAbout() override;
 
@@ -65,6 +69,14 @@ class TFMAbout : public QDialog {
 
   // Places the box at the centre of a window.
   void CentreOver(const QWidget* window);
+
+  // Takes in the box's processor measurement, waiting for it when it is not
+  // done yet: sets CpuSpeed (when this is the latest box) and makes the box
+  // transparent on a fast machine. Runs when the measurement is done, and
+  // before the box is first shown; later calls do nothing.
+  void TakeCpuSpeed();
+
+  void setVisible(bool visible) override;
 
   QTimer* Timer1() const { return timer1_; }
   // Whether FormCreate switched the opacity blending on.
@@ -113,6 +125,9 @@ class TFMAbout : public QDialog {
   QLabel* label4_ = nullptr;
   QTimer* timer1_ = nullptr;
 
+  std::unique_ptr<BackgroundCpuMeasurement> measurement_;
+  unsigned measurementNumber_ = 0;
+  bool measured_ = false;
   bool alphaBlend_ = false;
   int alpha_ = 255;
   bool activated_ = false;

@@ -60,9 +60,11 @@ class AboutTest : public ::testing::Test {
     SplashPending = false;
   }
 
+  // A new box with its measurement taken in (it runs on a worker thread).
   TFMAbout* NewBox(QWidget* owner = nullptr) {
     auto* box = new TFMAbout(owner);
     boxes_.emplace_back(box);
+    box->TakeCpuSpeed();
     return box;
   }
 
