@@ -29,6 +29,7 @@ void Program::Show() {
 
 OrdalynApplication::OrdalynApplication(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationName(QStringLiteral("Ordalyn"));
+  setDesktopFileName(QStringLiteral(ORDALYN_APP_ID));
 }
 
 bool OrdalynApplication::notify(QObject* receiver, QEvent* event) {
