@@ -34,6 +34,7 @@ bool ScreenVisible() {
 
 OrdalynApplication::OrdalynApplication(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationName(QStringLiteral("Ordalyn"));
+  setDesktopFileName(QStringLiteral(ORDALYN_APP_ID));
 }
 
 bool OrdalynApplication::notify(QObject* receiver, QEvent* event) {

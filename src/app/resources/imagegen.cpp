@@ -1,12 +1,13 @@
 // Paints the program's pictures and writes them into one folder; the build runs
 // it and compiles the results into the executables' resources.
 //
-//   ordalyn_imagegen OUTPUT_FOLDER
+//   ordalyn_imagegen OUTPUT_FOLDER [ICON_SIZE ...]
 //
 // Written: action0.png .. action6.png (16x16, the toolbar and menu images),
 // warning.png and question.png (32x32), emblem.jpg (120x140), wordmark.jpg
 // (250x44), both baseline JPEG, and marbleknot.bmp (150x20, 16 colours, 4 bits
-// per pixel, uncompressed).
+// per pixel, uncompressed), and for each ICON_SIZE (pixels, 8 to 1024)
+// appicon-ICON_SIZE.png, the application icon for the desktop.
 #include <QColor>
 #include <QDir>
 #include <QFile>
@@ -262,11 +263,12 @@ QImage Question() {
   return image;
 }
 
-// The product's emblem: a handset over a trace running across a blue tile.
-QImage Emblem() {
-  QImage image = NewImage(120, 140, Qt::white);
-  QPainter p(&image);
-  Antialias(p);
+// The product's emblem, a handset over a trace running across a blue tile,
+// painted into a frame of 120x140 units.
+constexpr int kEmblemWidth = 120;
+constexpr int kEmblemHeight = 140;
+
+void PaintEmblem(QPainter& p) {
   QLinearGradient tile(0, 6, 0, 134);
   tile.setColorAt(0, QColor(0x3A, 0x78, 0xD0));
   tile.setColorAt(1, QColor(0x0C, 0x2C, 0x70));
@@ -296,6 +298,26 @@ QImage Emblem() {
   p.setBrush(Qt::white);
   p.drawRoundedRect(QRectF(18, 48, 30, 14), 6, 6);
   p.drawRoundedRect(QRectF(72, 48, 30, 14), 6, 6);
+}
+
+QImage Emblem() {
+  QImage image = NewImage(kEmblemWidth, kEmblemHeight, Qt::white);
+  QPainter p(&image);
+  Antialias(p);
+  PaintEmblem(p);
+  return image;
+}
+
+// The application icon for the desktop: the emblem on a transparent square,
+// scaled to the square's height and centred.
+QImage AppIcon(int size) {
+  QImage image = NewImage(size, size, Qt::transparent);
+  QPainter p(&image);
+  Antialias(p);
+  const double scale = static_cast<double>(size) / kEmblemHeight;
+  p.translate((size - kEmblemWidth * scale) / 2, 0);
+  p.scale(scale, scale);
+  PaintEmblem(p);
   return image;
 }
 
@@ -448,9 +470,19 @@ bool WriteJpeg(const QImage& image, const QString& fileName) {
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QGuiApplication app(argc, argv);
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: ordalyn_imagegen OUTPUT_FOLDER\n");
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: ordalyn_imagegen OUTPUT_FOLDER [ICON_SIZE ...]\n");
     return 2;
+  }
+  std::vector<int> iconSizes;
+  for (int i = 2; i < argc; ++i) {
+    bool isNumber = false;
+    const int size = QString::fromLocal8Bit(argv[i]).toInt(&isNumber);
+    if (!isNumber || size < 8 || size > 1024) {
+      std::fprintf(stderr, "ordalyn_imagegen: icon size %s is not a number from 8 to 1024\n", argv[i]);
+      return 2;
+    }
+    iconSizes.push_back(size);
   }
   const QDir folder(QString::fromLocal8Bit(argv[1]));
   if (!QDir().mkpath(folder.path())) {
@@ -469,6 +501,9 @@ int main(int argc, char** argv) {
   ok = WriteJpeg(Emblem(), folder.filePath("emblem.jpg")) && ok;
   ok = WriteJpeg(ProductWordmark(), folder.filePath("wordmark.jpg")) && ok;
   ok = WriteBmp4(MakerWordmark(), folder.filePath("marbleknot.bmp")) && ok;
+  for (int size : iconSizes) {
+    ok = WritePng(AppIcon(size), folder.filePath(QString("appicon-%1.png").arg(size))) && ok;
+  }
   if (!ok) {
     std::fprintf(stderr, "ordalyn_imagegen: writing the pictures into %s failed\n", argv[1]);
     return 1;
