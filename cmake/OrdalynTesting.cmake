@@ -26,6 +26,8 @@ function(ordalyn_add_gtest name)
   else()
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest_main)
   endif()
+  # On Windows the labels read the running executable's version resource.
+  ordalyn_add_version_resource(${name})
   ordalyn_register_gtest(${name} ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
 

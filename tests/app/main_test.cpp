@@ -31,11 +31,15 @@
 #include "app/uDevices.h"
 #include "fakeoutputfile.h"
 #include "fakeplatform.h"
+#include "util/ioerror.h"
 #include "widgets/QVersionLabel.h"
 #include "widgets/cp1252.h"
 
 namespace ordalyn {
 namespace {
+
+// The system's text for the code the fake file's failing writes report.
+QString DiskFullText() { return QString::fromStdString(OsErrorText(28)); }
 
 using test::FakeCall;
 using test::FakeLine;
@@ -429,7 +433,7 @@ TEST_F(MainWindowTest, ALogonOnAFullDiskStillOpensTheLineAndTheTraceArrivesWhenS
   Main().ApplEventsActivate();
   EXPECT_TRUE(Main().State().loggedOn);
   ASSERT_EQ(errorBoxes.size(), 1u);
-  EXPECT_TRUE(errorBoxes[0].contains("No space left on device")) << errorBoxes[0].toStdString();
+  EXPECT_TRUE(errorBoxes[0].contains(DiskFullText())) << errorBoxes[0].toStdString();
   EXPECT_TRUE(Main().RetryTimerActive());
   Main().RetryTimerTimer();  // still full
   EXPECT_EQ(disk.contents, "");
@@ -476,7 +480,7 @@ TEST_F(MainWindowTest, AFullDiskDuringABackgroundTraceLosesNoLineAndNeverNestsEr
   }
   EXPECT_EQ(errorBoxes.size(), 2u);  // the first failure, then all gathered ones in one box
   EXPECT_EQ(maxDepth, 1);
-  EXPECT_TRUE(!errorBoxes.empty() && errorBoxes[0].contains("No space left on device"));
+  EXPECT_TRUE(!errorBoxes.empty() && errorBoxes[0].contains(DiskFullText()));
   for (int i = 0; i < 10; ++i) {
     event();
   }

@@ -7,7 +7,9 @@
 // warning.png and question.png (32x32), emblem.jpg (120x140), wordmark.jpg
 // (250x44), both baseline JPEG, and marbleknot.bmp (150x20, 16 colours, 4 bits
 // per pixel, uncompressed), and for each ICON_SIZE (pixels, 8 to 1024)
-// appicon-ICON_SIZE.png, the application icon for the desktop.
+// appicon-ICON_SIZE.png, the application icon for the desktop, and with them
+// ordalyn.ico, the same icon for Windows in every size up to 256.
+#include <QBuffer>
 #include <QColor>
 #include <QDir>
 #include <QFile>
@@ -395,6 +397,13 @@ QImage MakerWordmark() {
   return image;
 }
 
+bool WriteBytes(const std::vector<std::uint8_t>& out, const QString& fileName) {
+  QFile file(fileName);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+  const auto written = file.write(reinterpret_cast<const char*>(out.data()), static_cast<qint64>(out.size()));
+  return written == static_cast<qint64>(out.size()) && file.flush();
+}
+
 void PutLe16(std::vector<std::uint8_t>& out, std::uint32_t value) {
   out.push_back(static_cast<std::uint8_t>(value & 0xFF));
   out.push_back(static_cast<std::uint8_t>((value >> 8) & 0xFF));
@@ -448,10 +457,40 @@ bool WriteBmp4(const QImage& source, const QString& fileName) {
     out.insert(out.end(), row.begin(), row.end());
   }
 
-  QFile file(fileName);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-  const auto written = file.write(reinterpret_cast<const char*>(out.data()), static_cast<qint64>(out.size()));
-  return written == static_cast<qint64>(out.size()) && file.flush();
+  return WriteBytes(out, fileName);
+}
+
+// A Windows icon file with one PNG-compressed image per size (read so since
+// Windows Vista; windres takes the file as it is). Sizes above 256 are left
+// out: the format cannot name them.
+bool WriteIco(const std::vector<int>& sizes, const QString& fileName) {
+  std::vector<QByteArray> images;
+  for (int size : sizes) {
+    if (size > 256) continue;
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !AppIcon(size).save(&buffer, "PNG")) return false;
+    images.push_back(png);
+  }
+  std::vector<std::uint8_t> out;
+  PutLe16(out, 0);  // reserved
+  PutLe16(out, 1);  // an icon
+  PutLe16(out, static_cast<std::uint32_t>(images.size()));
+  std::uint32_t offset = 6 + 16 * static_cast<std::uint32_t>(images.size());
+  std::size_t next = 0;
+  for (int size : sizes) {
+    if (size > 256) continue;
+    const auto side = static_cast<std::uint8_t>(size == 256 ? 0 : size);  // 0 stands for 256
+    out.insert(out.end(), {side, side, 0, 0});
+    PutLe16(out, 1);   // planes
+    PutLe16(out, 32);  // bits per pixel
+    const auto bytes = static_cast<std::uint32_t>(images[next++].size());
+    PutLe32(out, bytes);
+    PutLe32(out, offset);
+    offset += bytes;
+  }
+  for (const QByteArray& png : images) out.insert(out.end(), png.begin(), png.end());
+  return WriteBytes(out, fileName);
 }
 
 bool WritePng(const QImage& image, const QString& fileName) { return image.save(fileName, "PNG"); }
@@ -504,6 +543,7 @@ int main(int argc, char** argv) {
   for (int size : iconSizes) {
     ok = WritePng(AppIcon(size), folder.filePath(QString("appicon-%1.png").arg(size))) && ok;
   }
+  if (!iconSizes.empty()) ok = WriteIco(iconSizes, folder.filePath("ordalyn.ico")) && ok;
   if (!ok) {
     std::fprintf(stderr, "ordalyn_imagegen: writing the pictures into %s failed\n", argv[1]);
     return 1;
