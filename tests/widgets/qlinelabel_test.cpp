@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QImage>
 #include <QTest>
@@ -179,6 +180,8 @@ TEST(TQLineLabelTest, NoRuleWhenItWouldStartAtTheLastColumn) {
 }
 
 TEST(TQLineLabelTest, RuleLiesOverRightAlignedText) {
+  // Qt's offscreen platform under wine finds no font files: no glyph is drawn.
+  if (QFontDatabase::families().isEmpty()) GTEST_SKIP() << "no fonts: no text is drawn here";
   auto label = MakeLabel("TAPI Lines", 60, 13);
   label->setAlignment(Qt::AlignRight | Qt::AlignTop);
   label->setLineDistance(-40);  // the rule starts inside the text
