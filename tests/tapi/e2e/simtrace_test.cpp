@@ -262,8 +262,9 @@ TEST(SimTrace, BadArgumentsGiveUsageAndExitCode2) {
     EXPECT_EQ(run.code, 2);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err.rfind("ordalyn-simtrace: ", 0), 0u) << run.err;
-    EXPECT_NE(run.err.find("\nUsage: ordalyn-simtrace [--line N] [--seconds S] [--scenario FILE]\n"),
-              std::string::npos)
+    EXPECT_NE(
+        run.err.find("\nUsage: ordalyn-simtrace [--line N] [--seconds S] [--scenario FILE] [--cp1252]\n"),
+        std::string::npos)
         << run.err;
   }
 }
