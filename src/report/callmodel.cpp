@@ -1,0 +1,163 @@
+#include "report/callmodel.h"
+
+#include <cstdio>
+
+namespace ordalyn::report {
+
+namespace {
+
+// LINEDISCONNECTMODE values that tell of a call that could not be made.
+constexpr DWORD kDisconnectBusy = 0x20;
+constexpr DWORD kDisconnectFailures = 0x80       // BADADDRESS
+                                      | 0x100    // UNREACHABLE
+                                      | 0x200    // CONGESTION
+                                      | 0x400    // INCOMPATIBLE
+                                      | 0x800    // UNAVAIL
+                                      | 0x1000;  // NODIALTONE
+constexpr DWORD kOriginOutbound = 0x1;
+
+}  // namespace
+
+void IdentifierHistory::Note(std::string_view value) {
+  if (!value.empty() && (values.empty() || values.back() != value)) {
+    values.emplace_back(value);
+  }
+}
+
+std::string_view IdentifierHistory::Last() const {
+  return values.empty() ? std::string_view() : std::string_view(values.back());
+}
+
+const char* OutcomeText(Outcome outcome) {
+  switch (outcome) {
+    case Outcome::kAnswered:
+      return "answered";
+    case Outcome::kMissed:
+      return "missed";
+    case Outcome::kOutgoing:
+      return "outgoing";
+    case Outcome::kBusy:
+      return "busy";
+    case Outcome::kFailed:
+      return "failed";
+    case Outcome::kStillOpen:
+      break;
+  }
+  return "still open";
+}
+
+Outcome CallOutcome(const Call& call) {
+  if (!call.ended) {
+    return Outcome::kStillOpen;
+  }
+  bool connected = false;
+  bool busy = false;
+  bool failed = false;
+  bool dialled = (call.origin & kOriginOutbound) != 0;
+  for (const StateChange& change : call.states) {
+    switch (change.state) {
+      case kStateConnected:
+        connected = true;
+        break;
+      case kStateBusy:
+        busy = true;
+        break;
+      case kStateSpecialInfo:
+        failed = true;
+        break;
+      case kStateDisconnected:
+        busy = busy || change.mode == kDisconnectBusy;
+        failed = failed || (change.mode & kDisconnectFailures) != 0;
+        break;
+      case kStateDialTone:
+      case kStateDialing:
+      case kStateRingBack:
+      case kStateProceeding:
+        dialled = true;
+        break;
+      default:
+        break;
+    }
+  }
+  if (!connected && busy) {
+    return Outcome::kBusy;
+  }
+  if (!connected && failed) {
+    return Outcome::kFailed;
+  }
+  if (dialled) {
+    return Outcome::kOutgoing;
+  }
+  return connected ? Outcome::kAnswered : Outcome::kMissed;
+}
+
+std::optional<TraceTime> Duration(const Call& call) {
+  if (!call.ended) {
+    return std::nullopt;
+  }
+  return call.lastSeen - call.start;
+}
+
+std::optional<TraceTime> OfferingToConnected(const Call& call) {
+  std::optional<TraceTime> offered;
+  for (const StateChange& change : call.states) {
+    if (change.state == kStateOffering && !offered) {
+      offered = change.time;
+    } else if (change.state == kStateConnected && offered) {
+      return change.time - *offered;
+    }
+  }
+  return std::nullopt;
+}
+
+TraceTime TimeConnected(const Call& call) {
+  TraceTime total = 0;
+  for (std::size_t i = 0; i < call.states.size(); ++i) {
+    if (call.states[i].state == kStateConnected) {
+      const TraceTime until = i + 1 < call.states.size() ? call.states[i + 1].time : call.lastSeen;
+      total += until - call.states[i].time;
+    }
+  }
+  return total;
+}
+
+std::optional<DWORD> FinalState(const Call& call) {
+  if (call.states.empty()) {
+    return std::nullopt;
+  }
+  return call.states.back().state;
+}
+
+std::string TimeText(TraceTime time) {
+  const TraceTime day = time >= 0 ? time / kMsPerDay : 0;
+  const TraceTime ms = time >= 0 ? time % kMsPerDay : 0;
+  char buffer[48];
+  const int hour = static_cast<int>(ms / 3600000);
+  const int minute = static_cast<int>(ms / 60000 % 60);
+  const int second = static_cast<int>(ms / 1000 % 60);
+  const int milli = static_cast<int>(ms % 1000);
+  if (day > 0) {
+    std::snprintf(buffer, sizeof buffer, "+%lldd %02d:%02d:%02d.%03d", static_cast<long long>(day), hour,
+                  minute, second, milli);
+  } else {
+    std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d.%03d", hour, minute, second, milli);
+  }
+  return buffer;
+}
+
+std::string DurationText(TraceTime duration) {
+  const char* sign = duration < 0 ? "-" : "";
+  const long long ms = duration < 0 ? -duration : duration;
+  char buffer[48];
+  if (ms >= 3600000) {
+    std::snprintf(buffer, sizeof buffer, "%s%lld:%02lld:%02lld.%03lld", sign, ms / 3600000, ms / 60000 % 60,
+                  ms / 1000 % 60, ms % 1000);
+  } else if (ms >= 60000) {
+    std::snprintf(buffer, sizeof buffer, "%s%lld:%02lld.%03lld", sign, ms / 60000, ms / 1000 % 60, ms % 1000);
+  } else {
+    std::snprintf(buffer, sizeof buffer, "%s%lld.%03lld", sign, ms / 1000, ms % 1000);
+  }
+  return buffer;
+}
+
+}  // namespace ordalyn::report
