@@ -1,5 +1,6 @@
 #include "report/tracereader.h"
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 
@@ -237,7 +238,11 @@ void TraceReader::ReadLine(std::string_view line, bool cut) {
       headerLinesLeft_ = 0;
     }
     if (errorTextLinesLeft_ > 0 && !cut) {
+      // The rest of an error text: it belongs to the last result line.
       --errorTextLinesLeft_;
+      std::string& result = report_.sessions.back().results.back().result;
+      result += (line.empty() || line.front() == ')') ? "" : " ";
+      result += line;
       if (!line.empty() && line.back() == ')') {
         errorTextLinesLeft_ = 0;
       }
@@ -369,7 +374,7 @@ bool TraceReader::ReadResult(std::string_view step, std::string_view result, Tra
         error.substr(0, open).find_first_not_of("0123456789") != std::string_view::npos) {
       return false;
     }
-    if (error.back() != ')') {
+    if (std::count(error.begin(), error.end(), '(') > std::count(error.begin(), error.end(), ')')) {
       errorTextLinesLeft_ = kMaxErrorTextLines;
     }
     line.result = std::string(error);

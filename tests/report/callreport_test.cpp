@@ -125,7 +125,7 @@ TEST(CallReport, FailedLogonEditedAndCutLines) {
   EXPECT_EQ(failed.lineName, "");
   EXPECT_EQ(failed.tapiVersion, "0.0");
   ASSERT_EQ(failed.results.size(), 2u);
-  EXPECT_TRUE(failed.results[0].error);
+  EXPECT_EQ(failed.results[0].result, "2147483662(The TAPI configuration information is unusable)");
   EXPECT_EQ(failed.results[1].result, "2147483720(Operation failed)");
   EXPECT_FALSE(failed.loggedOff);
   ASSERT_EQ(report.calls.size(), 1u);  // the call seen mid-way, still open at the logoff

@@ -58,6 +58,14 @@ INSTANTIATE_TEST_SUITE_P(
                  Options(std::nullopt, 5, "a b.json"),
                  ""},
         ArgsCase{{"--scenario=x.json"}, Kind::kRun, Options(std::nullopt, 60, "x.json"), ""},
+        ArgsCase{{"--cp1252", "--seconds", "5"},
+                 Kind::kRun,
+                 [] {
+                   SimTraceOptions o = Options(std::nullopt, 5);
+                   o.fileFormat = true;
+                   return o;
+                 }(),
+                 ""},
         ArgsCase{{"--help"}, Kind::kHelp, {}, ""}, ArgsCase{{"--line", "1", "-h"}, Kind::kHelp, {}, ""},
         ArgsCase{{"--line"}, Kind::kError, {}, "--line needs a value"},
         ArgsCase{{"--line", "abc"}, Kind::kError, {}, "--line needs a whole number, not \"abc\""},
