@@ -1,6 +1,6 @@
 #include "report/callmodel.h"
 
-#include <cstdio>
+#include <algorithm>
 
 namespace ordalyn::report {
 
@@ -19,13 +19,35 @@ constexpr DWORD kOriginOutbound = 0x1;
 }  // namespace
 
 void IdentifierHistory::Note(std::string_view value) {
-  if (!value.empty() && (values.empty() || values.back() != value)) {
-    values.emplace_back(value);
+  if (!value.empty() && Last() != value) {
+    joined_ += '\0';
+    joined_ += value;
   }
 }
 
 std::string_view IdentifierHistory::Last() const {
-  return values.empty() ? std::string_view() : std::string_view(values.back());
+  const std::size_t start = joined_.rfind('\0');
+  return start == std::string::npos ? std::string_view() : std::string_view(joined_).substr(start + 1);
+}
+
+std::vector<std::string_view> IdentifierHistory::Values() const {
+  std::vector<std::string_view> values;
+  std::string_view rest = joined_;
+  while (!rest.empty()) {
+    rest.remove_prefix(1);
+    const std::size_t end = std::min(rest.find('\0'), rest.size());
+    values.push_back(rest.substr(0, end));
+    rest.remove_prefix(end);
+  }
+  return values;
+}
+
+std::vector<std::string_view> IdentifierHistory::Earlier() const {
+  std::vector<std::string_view> values = Values();
+  if (!values.empty()) {
+    values.pop_back();
+  }
+  return values;
 }
 
 const char* OutcomeText(Outcome outcome) {
@@ -128,36 +150,58 @@ std::optional<DWORD> FinalState(const Call& call) {
   return call.states.back().state;
 }
 
-std::string TimeText(TraceTime time) {
-  const TraceTime day = time >= 0 ? time / kMsPerDay : 0;
-  const TraceTime ms = time >= 0 ? time % kMsPerDay : 0;
-  char buffer[48];
-  const int hour = static_cast<int>(ms / 3600000);
-  const int minute = static_cast<int>(ms / 60000 % 60);
-  const int second = static_cast<int>(ms / 1000 % 60);
-  const int milli = static_cast<int>(ms % 1000);
-  if (day > 0) {
-    std::snprintf(buffer, sizeof buffer, "+%lldd %02d:%02d:%02d.%03d", static_cast<long long>(day), hour,
-                  minute, second, milli);
-  } else {
-    std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d.%03d", hour, minute, second, milli);
+namespace {
+
+// Digits by hand: reports write several times per call.
+void AppendDigits(std::string& text, long long value, int width) {
+  char digits[24];
+  int count = 0;
+  do {
+    digits[count++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value > 0 || count < width);
+  while (count > 0) {
+    text += digits[--count];
   }
-  return buffer;
+}
+
+}  // namespace
+
+std::string TimeText(TraceTime time) {
+  const long long day = time >= 0 ? time / kMsPerDay : 0;
+  const long long ms = time >= 0 ? time % kMsPerDay : 0;
+  std::string text;
+  if (day > 0) {
+    text += '+';
+    AppendDigits(text, day, 1);
+    text += "d ";
+  }
+  AppendDigits(text, ms / 3600000, 2);
+  text += ':';
+  AppendDigits(text, ms / 60000 % 60, 2);
+  text += ':';
+  AppendDigits(text, ms / 1000 % 60, 2);
+  text += '.';
+  AppendDigits(text, ms % 1000, 3);
+  return text;
 }
 
 std::string DurationText(TraceTime duration) {
-  const char* sign = duration < 0 ? "-" : "";
+  std::string text = duration < 0 ? "-" : "";
   const long long ms = duration < 0 ? -duration : duration;
-  char buffer[48];
   if (ms >= 3600000) {
-    std::snprintf(buffer, sizeof buffer, "%s%lld:%02lld:%02lld.%03lld", sign, ms / 3600000, ms / 60000 % 60,
-                  ms / 1000 % 60, ms % 1000);
+    AppendDigits(text, ms / 3600000, 1);
+    text += ':';
+    AppendDigits(text, ms / 60000 % 60, 2);
+    text += ':';
   } else if (ms >= 60000) {
-    std::snprintf(buffer, sizeof buffer, "%s%lld:%02lld.%03lld", sign, ms / 60000, ms / 1000 % 60, ms % 1000);
-  } else {
-    std::snprintf(buffer, sizeof buffer, "%s%lld.%03lld", sign, ms / 1000, ms % 1000);
+    AppendDigits(text, ms / 60000, 1);
+    text += ':';
   }
-  return buffer;
+  AppendDigits(text, ms / 1000 % 60, ms >= 60000 ? 2 : 1);
+  text += '.';
+  AppendDigits(text, ms % 1000, 3);
+  return text;
 }
 
 }  // namespace ordalyn::report

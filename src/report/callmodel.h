@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -38,18 +39,25 @@ struct StateChange {
   TraceTime time = 0;
   DWORD state = 0;
   DWORD mode = 0;
-  std::uint64_t lineNumber = 0;  // in its input, counted from 1
-  std::string line;              // the whole trace line; kept only when asked for
+  std::uint32_t lineNumber = 0;  // in its input, counted from 1 (the last of 2^32 - 1 beyond)
+  std::uint32_t lineText = 0;    // 1 + its index in Report::stateLines; 0 when not kept
 };
 
 // The values a caller, called or connected identifier took: every non-empty
-// value that differed from the one before, oldest first.
-struct IdentifierHistory {
-  std::vector<std::string> values;
-
+// value that differed from the one before, oldest first. They are kept in one
+// string, each after a NUL, so that the usual one or two short values need
+// no memory of their own.
+class IdentifierHistory {
+ public:
   void Note(std::string_view value);
   // The last non-empty value; empty when there never was one.
   std::string_view Last() const;
+  std::vector<std::string_view> Values() const;
+  // The values before the last one, oldest first.
+  std::vector<std::string_view> Earlier() const;
+
+ private:
+  std::string joined_;
 };
 
 enum class Outcome { kAnswered, kMissed, kOutgoing, kBusy, kFailed, kStillOpen };
@@ -102,10 +110,16 @@ struct Session {
 
 struct Report {
   std::vector<Session> sessions;
-  std::vector<Call> calls;    // in the order they began
-  std::uint64_t lines = 0;    // all lines read, headers and separators included
-  std::uint64_t skipped = 0;  // lines that are no trace lines
-  bool lastLineCut = false;   // an input ended in the middle of a line that could not be read
+  std::deque<Call> calls;              // in the order they began
+  std::deque<std::string> stateLines;  // the state changes' trace lines, when kept
+  std::uint64_t lines = 0;             // all lines read, headers and separators included
+  std::uint64_t skipped = 0;           // lines that are no trace lines
+  bool lastLineCut = false;            // an input ended in the middle of a line that could not be read
+
+  // The trace line of a state change; empty when it was not kept.
+  std::string_view StateLine(const StateChange& change) const {
+    return change.lineText == 0 ? std::string_view() : std::string_view(stateLines[change.lineText - 1]);
+  }
 };
 
 // "hh:mm:ss.zzz", with "+Nd " in front from the second day on.

@@ -17,10 +17,13 @@ namespace {
 constexpr Outcome kOutcomes[] = {Outcome::kAnswered, Outcome::kMissed, Outcome::kOutgoing,
                                  Outcome::kBusy,     Outcome::kFailed, Outcome::kStillOpen};
 
+// "%.8X", as the trace prints a call handle.
 std::string HandleText(DWORD handle) {
-  char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "%.8X", static_cast<unsigned>(handle));
-  return buffer;
+  std::string text(8, '0');
+  for (int i = 7; i >= 0; --i, handle >>= 4) {
+    text[static_cast<std::size_t>(i)] = "0123456789ABCDEF"[handle & 0xF];
+  }
+  return text;
 }
 
 // "CONNECTED" for LINECALLSTATE_CONNECTED; the table and the page are narrow.
@@ -49,11 +52,11 @@ std::string Utf8(std::string_view text) { return Cp1252ToUtf8(text); }
 // The earlier values of an identifier, oldest first, joined by " | ".
 std::string Earlier(const IdentifierHistory& history) {
   std::string text;
-  for (std::size_t i = 0; i + 1 < history.values.size(); ++i) {
+  for (const std::string_view value : history.Earlier()) {
     if (!text.empty()) {
       text += " | ";
     }
-    text += history.values[i];
+    text += value;
   }
   return text;
 }
@@ -71,10 +74,13 @@ std::size_t Width(std::string_view utf8) {
   return width;
 }
 
-void Pad(std::ostream& out, const std::string& text, std::size_t width) {
-  out << text;
-  for (std::size_t w = Width(text); w < width; ++w) {
-    out << ' ';
+// Blanks from a text's width up to the column's.
+void Pad(std::ostream& out, std::size_t width, std::size_t column) {
+  static const std::string kBlanks(256, ' ');
+  while (width < column) {
+    const std::size_t count = std::min(column - width, kBlanks.size());
+    out.write(kBlanks.data(), static_cast<std::streamsize>(count));
+    width += count;
   }
 }
 
@@ -157,6 +163,9 @@ std::string SessionText(const Session& session) {
 struct Column {
   const char* title;
   std::string (*value)(const Call&);
+  // The identifier a column shows, if any: its width is its length in code
+  // page 1252, one character a byte, with no need to convert it.
+  const IdentifierHistory Call::*identifier = nullptr;
 };
 
 const Column kColumns[] = {
@@ -168,9 +177,9 @@ const Column kColumns[] = {
        return d ? DurationText(*d) : std::string("-");
      }},
     {"Outcome", [](const Call& c) { return std::string(OutcomeText(CallOutcome(c))); }},
-    {"Caller", [](const Call& c) { return Utf8(c.caller.Last()); }},
-    {"Called", [](const Call& c) { return Utf8(c.called.Last()); }},
-    {"Connected", [](const Call& c) { return Utf8(c.connected.Last()); }},
+    {"Caller", [](const Call& c) { return Utf8(c.caller.Last()); }, &Call::caller},
+    {"Called", [](const Call& c) { return Utf8(c.called.Last()); }, &Call::called},
+    {"Connected", [](const Call& c) { return Utf8(c.connected.Last()); }, &Call::connected},
     {"Final state", [](const Call& c) { return FinalStateText(c, false); }},
 };
 
@@ -219,33 +228,33 @@ Summary Summarise(const Selection& selection) {
 }
 
 void WriteTable(std::ostream& out, const Report& report, const Selection& selection) {
+  // Two passes: the widths first, then the rows, so that no row is kept.
   constexpr std::size_t kColumnCount = std::size(kColumns);
-  std::vector<std::array<std::string, kColumnCount>> rows;
-  rows.reserve(selection.calls.size());
   std::size_t widths[kColumnCount];
   for (std::size_t i = 0; i < kColumnCount; ++i) {
     widths[i] = Width(kColumns[i].title);
   }
   for (const Call* call : selection.calls) {
-    auto& row = rows.emplace_back();
     for (std::size_t i = 0; i < kColumnCount; ++i) {
-      row[i] = kColumns[i].value(*call);
-      widths[i] = std::max(widths[i], Width(row[i]));
+      const std::size_t width = kColumns[i].identifier != nullptr
+                                    ? ((*call).*(kColumns[i].identifier)).Last().size()
+                                    : Width(kColumns[i].value(*call));
+      widths[i] = std::max(widths[i], width);
     }
   }
   const auto writeRow = [&](const auto& cell) {
     for (std::size_t i = 0; i < kColumnCount; ++i) {
+      const std::string text = cell(i);
+      out << text;
       if (i + 1 < kColumnCount) {
-        Pad(out, cell(i), widths[i] + 2);
-      } else {
-        out << cell(i);
+        Pad(out, Width(text), widths[i] + 2);
       }
     }
     out << '\n';
   };
   writeRow([](std::size_t i) { return std::string(kColumns[i].title); });
-  for (const auto& row : rows) {
-    writeRow([&row](std::size_t i) { return row[i]; });
+  for (const Call* call : selection.calls) {
+    writeRow([call](std::size_t i) { return kColumns[i].value(*call); });
   }
 
   const Summary summary = Summarise(selection);
@@ -318,13 +327,15 @@ namespace {
 
 void WriteJsonHistory(std::ostream& out, const char* name, const IdentifierHistory& history) {
   out << "\"" << name << "\":" << JsonString(Utf8(history.Last())) << ",\"" << name << "_earlier\":[";
-  for (std::size_t i = 0; i + 1 < history.values.size(); ++i) {
-    out << (i > 0 ? "," : "") << JsonString(Utf8(history.values[i]));
+  bool first = true;
+  for (const std::string_view value : history.Earlier()) {
+    out << (first ? "" : ",") << JsonString(Utf8(value));
+    first = false;
   }
   out << "]";
 }
 
-void WriteJsonCall(std::ostream& out, const Call& call, bool withLines) {
+void WriteJsonCall(std::ostream& out, const Call& call) {
   const auto duration = Duration(call);
   const auto offering = OfferingToConnected(call);
   out << "{\"handle\":\"" << HandleText(call.handle) << "\",\"session\":" << (call.session + 1)
@@ -352,9 +363,6 @@ void WriteJsonCall(std::ostream& out, const Call& call, bool withLines) {
         << ",\"state\":" << JsonString(CallStateName(change.state))
         << ",\"mode\":" << JsonString(mode.empty() ? mode : mode.substr(2))
         << ",\"line\":" << change.lineNumber;
-    if (withLines) {
-      out << ",\"text\":" << JsonString(Utf8(change.line));
-    }
     out << "}";
   }
   out << "]}";
@@ -390,7 +398,7 @@ void WriteJson(std::ostream& out, const Report& report, const Selection& selecti
   first = true;
   for (const Call* call : selection.calls) {
     out << (first ? "\n" : ",\n");
-    WriteJsonCall(out, *call, false);
+    WriteJsonCall(out, *call);
     first = false;
   }
   out << "],\n\"summary\":{\"calls\":" << summary.calls;
@@ -462,6 +470,8 @@ function draw(){
  rows.textContent='';rows.appendChild(frag);
  document.getElementById('shown').textContent=shown+' of '+data.calls.length+' calls in '+fmt(from)+' - '+fmt(to);
 }
+const wanted=new URLSearchParams(location.hash.slice(1));
+if(wanted.has('w'))width.value=wanted.get('w');if(wanted.has('p'))pos.value=wanted.get('p');
 width.onchange=draw;pos.oninput=draw;
 document.querySelectorAll('a.call').forEach(a=>a.onclick=e=>{e.preventDefault();
  const c=data.calls[+a.dataset.i];const span=Math.max((c.end-c.start)*3,60000);
@@ -554,7 +564,7 @@ void WriteHtml(std::ostream& out, const Report& report, const Selection& selecti
     const std::pair<const char*, const IdentifierHistory*> histories[] = {
         {"caller", &call.caller}, {"called", &call.called}, {"connected", &call.connected}};
     for (const auto& [name, history] : histories) {
-      if (history->values.size() > 1) {
+      if (!history->Earlier().empty()) {
         earlier += std::string(earlier.empty() ? "" : "; ") + name + " was " + Earlier(*history);
       }
     }
@@ -580,8 +590,9 @@ void WriteHtml(std::ostream& out, const Report& report, const Selection& selecti
         << ",\"segs\":[";
     for (std::size_t s = 0; s < call.states.size(); ++s) {
       const StateChange& change = call.states[s];
+      const std::string_view line = report.StateLine(change);
       const std::string hover =
-          change.line.empty() ? TimeText(change.time) + " " + CallStateName(change.state) : Utf8(change.line);
+          line.empty() ? TimeText(change.time) + " " + CallStateName(change.state) : Utf8(line);
       out << (s > 0 ? "," : "") << "[" << change.time << ",\"" << ShortStateName(change.state) << "\","
           << JsonString(hover) << "]";
     }

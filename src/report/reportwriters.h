@@ -43,8 +43,10 @@ void WriteTable(std::ostream& out, const Report& report, const Selection& select
 // RFC 4180: a header row, one row per call, CR LF after every row.
 void WriteCsv(std::ostream& out, const Selection& selection);
 void WriteJson(std::ostream& out, const Report& report, const Selection& selection);
-// The page shows the summary, the sessions, the table and a timeline; its
-// hover texts are the trace lines of the states when the report kept them.
+// The page shows the summary, the sessions, a timeline and the table; the
+// timeline's hover texts are the trace lines of the states when the report
+// kept them. A link may choose the timeline's window: "page.html#w=600000&p=0"
+// shows ten minutes from the start (p counts thousandths of the way).
 void WriteHtml(std::ostream& out, const Report& report, const Selection& selection);
 
 }  // namespace ordalyn::report

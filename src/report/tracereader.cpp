@@ -35,6 +35,36 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+// Finding the labels, which all begin " -": the dash is looked for first, as
+// it is rare in a line, and the whole label only where it stands.
+std::size_t Find(std::string_view text, std::string_view label) {
+  std::size_t from = 1;
+  while (from < text.size()) {
+    const void* dash = std::memchr(text.data() + from, '-', text.size() - from);
+    if (dash == nullptr) {
+      break;
+    }
+    const auto at = static_cast<std::size_t>(static_cast<const char*>(dash) - text.data()) - 1;
+    if (text.size() - at >= label.size() && std::memcmp(text.data() + at, label.data(), label.size()) == 0) {
+      return at;
+    }
+    from = at + 2;
+  }
+  return std::string_view::npos;
+}
+
+std::size_t RFind(std::string_view text, std::string_view label) {
+  if (text.size() < label.size()) {
+    return std::string_view::npos;
+  }
+  for (std::size_t at = text.size() - label.size() + 1; at-- > 0;) {
+    if (text[at + 1] == '-' && std::memcmp(text.data() + at, label.data(), label.size()) == 0) {
+      return at;
+    }
+  }
+  return std::string_view::npos;
+}
+
 bool IsAll(std::string_view text, char c, std::size_t count) {
   return text.size() == count && text.find_first_not_of(c) == std::string_view::npos;
 }
@@ -283,9 +313,32 @@ Call& TraceReader::BeginCall(DWORD handle, TraceTime time) {
   call.session = report_.sessions.size() - 1;
   call.start = time;
   call.lastSeen = time;
+  call.states.reserve(6);  // the usual life of a call, without growing
   report_.calls.push_back(std::move(call));
-  openCalls_[handle] = report_.calls.size() - 1;
+  if (std::size_t* open = OpenCall(handle)) {
+    *open = report_.calls.size() - 1;
+  } else {
+    openCalls_.emplace_back(handle, report_.calls.size() - 1);
+  }
   return report_.calls.back();
+}
+
+std::size_t* TraceReader::OpenCall(DWORD handle) {
+  for (auto& [openHandle, index] : openCalls_) {
+    if (openHandle == handle) {
+      return &index;
+    }
+  }
+  return nullptr;
+}
+
+void TraceReader::CloseCall(DWORD handle) {
+  for (std::size_t i = 0; i < openCalls_.size(); ++i) {
+    if (openCalls_[i].first == handle) {
+      openCalls_.erase(openCalls_.begin() + static_cast<std::ptrdiff_t>(i));
+      return;
+    }
+  }
 }
 
 bool TraceReader::ReadText(std::string_view text, TraceTime time) {
@@ -437,7 +490,7 @@ bool TraceReader::ReadCallLine(DWORD message, std::string_view rest, TraceTime t
   if (!StartsWith(rest, ": ")) {
     return false;
   }
-  const std::size_t handleAt = rest.find(kHandleLabel);
+  const std::size_t handleAt = Find(rest, kHandleLabel);
   if (handleAt == std::string_view::npos || rest.size() < handleAt + kHandleLabel.size() + 8) {
     return false;
   }
@@ -448,7 +501,7 @@ bool TraceReader::ReadCallLine(DWORD message, std::string_view rest, TraceTime t
     return false;
   }
   body.remove_prefix(kCallerLabel.size());
-  const std::size_t paramsAt = body.rfind(kDash);
+  const std::size_t paramsAt = RFind(body, kDash);
   if (paramsAt == std::string_view::npos) {
     return false;
   }
@@ -484,26 +537,26 @@ bool TraceReader::ReadCallLine(DWORD message, std::string_view rest, TraceTime t
   DWORD origin = 0;
   DWORD reason = 0;
   if (!body.empty() && body.back() == ')') {
-    const std::size_t open = body.rfind(" - (");
+    const std::size_t open = RFind(body, " - (");
     if (open != std::string_view::npos &&
         ReadOriginReason(body.substr(open + 4, body.size() - open - 5), origin, reason)) {
       body = body.substr(0, open);
     }
   }
   std::string_view connected;
-  if (const std::size_t at = body.rfind(kConnectedLabel); at != std::string_view::npos) {
+  if (const std::size_t at = RFind(body, kConnectedLabel); at != std::string_view::npos) {
     connected = body.substr(at + kConnectedLabel.size());
     body = body.substr(0, at);
   }
-  const std::size_t calledAt = body.rfind(kCalledLabel);
+  const std::size_t calledAt = RFind(body, kCalledLabel);
   if (calledAt == std::string_view::npos) {
     return false;
   }
   const std::string_view called = body.substr(calledAt + kCalledLabel.size());
   const std::string_view caller = body.substr(0, calledAt);
 
-  const auto open = openCalls_.find(*handle);
-  Call& call = open != openCalls_.end() ? report_.calls[open->second] : BeginCall(*handle, time);
+  std::size_t* open = OpenCall(*handle);
+  Call& call = open != nullptr ? report_.calls[*open] : BeginCall(*handle, time);
   call.lastSeen = time;
   call.caller.Note(caller);
   call.called.Note(called);
@@ -519,14 +572,15 @@ bool TraceReader::ReadCallLine(DWORD message, std::string_view rest, TraceTime t
     change.time = time;
     change.state = state;
     change.mode = mode;
-    change.lineNumber = lineNumber_;
+    change.lineNumber = static_cast<std::uint32_t>(std::min<std::uint64_t>(lineNumber_, UINT32_MAX));
     if (keepLines_) {
-      change.line = std::string(currentLine_);
+      report_.stateLines.emplace_back(currentLine_);
+      change.lineText = static_cast<std::uint32_t>(report_.stateLines.size());
     }
     call.states.push_back(std::move(change));
     if (state == kStateIdle) {
       call.ended = true;
-      openCalls_.erase(*handle);
+      CloseCall(*handle);
     }
   }
   return true;

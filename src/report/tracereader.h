@@ -13,7 +13,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "report/callmodel.h"
 
@@ -54,10 +55,14 @@ class TraceReader {
   std::int64_t day_ = 0;
   bool haveSession_ = false;
   bool sessionTimed_ = false;
-  int headerLinesLeft_ = 0;                           // after "Ordalyn - ": copyright, rule, empty line
-  int errorTextLinesLeft_ = 0;                        // an error text with line breaks runs on
-  std::string_view currentLine_;                      // the line being read, for keepLines
-  std::unordered_map<DWORD, std::size_t> openCalls_;  // handle to index in report_.calls
+  int headerLinesLeft_ = 0;       // after "Ordalyn - ": copyright, rule, empty line
+  int errorTextLinesLeft_ = 0;    // an error text with line breaks runs on
+  std::string_view currentLine_;  // the line being read, for keepLines
+  // The calls not yet IDLE: handle and index in report_.calls. There are
+  // only a few at any time.
+  std::vector<std::pair<DWORD, std::size_t>> openCalls_;
+  std::size_t* OpenCall(DWORD handle);
+  void CloseCall(DWORD handle);
 };
 
 }  // namespace ordalyn::report

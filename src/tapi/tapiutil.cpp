@@ -12,9 +12,11 @@ namespace ordalyn {
 
 namespace {
 
+// Names are views of string literals: their lengths are known when names
+// are read back, and each still ends with its NUL.
 struct NamedValue {
   DWORD value;
-  const char* name;
+  std::string_view name;
 };
 
 // Error texts, one per code; an empty text marks a place where TAPI defines
@@ -323,7 +325,7 @@ constexpr const char* RequestErrorTexts[] = {
 static_assert(std::size(RequestErrorTexts) == 18);
 
 // Line and phone message names by message number.
-constexpr const char* LineMessageNames[] = {
+constexpr std::string_view LineMessageNames[] = {
     "LINE_ADDRESSSTATE",        // 0
     "LINE_CALLINFO",            // 1
     "LINE_CALLSTATE",           // 2
@@ -514,7 +516,7 @@ constexpr DWORD RequestErrorLimit = 0xFFFF0000;  // request errors lie above it
 const char* FindName(std::span<const NamedValue> table, DWORD value) {
   for (const NamedValue& entry : table) {
     if (entry.value == value) {
-      return entry.name;
+      return entry.name.data();
     }
   }
   return nullptr;
@@ -638,7 +640,7 @@ std::string TapiErrorText(LONG code, const MessageTableLookup& messageTable) {
 
 std::string LineMessageName(DWORD message) {
   if (message < std::size(LineMessageNames)) {
-    return LineMessageNames[message];
+    return std::string(LineMessageNames[message]);
   }
   return UnknownPadded(message);
 }

@@ -84,7 +84,7 @@ TEST(CallReport, AReusedHandleBeginsANewCall) {
   EXPECT_EQ(CallOutcome(report.calls[1]), Outcome::kOutgoing);
   EXPECT_EQ(report.calls[1].start, 10 * 3600000 + 5 * 60000);
   EXPECT_EQ(TimeConnected(report.calls[1]), 1000);
-  EXPECT_EQ(report.calls[1].called.values, (std::vector<std::string>{"5550123", "5550124"}));
+  EXPECT_EQ(report.calls[1].called.Values(), (std::vector<std::string_view>{"5550123", "5550124"}));
 }
 
 // A logon whose initialisation fails, a trace that begins mid-call, lines a

@@ -106,7 +106,7 @@ TEST(CallReportE2e, OneCallExample) {
   EXPECT_EQ(Duration(call), 3 + 215 + 800 + 120 + 2500 + 8000 + 40);
   EXPECT_EQ(OfferingToConnected(call), 215 + 800 + 120 + 2500);
   EXPECT_EQ(TimeConnected(call), 8000);
-  EXPECT_EQ(call.caller.values, std::vector<std::string>{"5550100"});
+  EXPECT_EQ(call.caller.Values(), std::vector<std::string_view>{"5550100"});
   EXPECT_EQ(call.called.Last(), "200");
   EXPECT_EQ(call.connected.Last(), "5550100");
   EXPECT_EQ(call.origin, 0x4u);
