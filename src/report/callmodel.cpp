@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "util/utools.h"
+
 namespace ordalyn::report {
 
 namespace {
@@ -150,39 +152,22 @@ std::optional<DWORD> FinalState(const Call& call) {
   return call.states.back().state;
 }
 
-namespace {
-
-// Digits by hand: reports write several times per call.
-void AppendDigits(std::string& text, long long value, int width) {
-  char digits[24];
-  int count = 0;
-  do {
-    digits[count++] = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value > 0 || count < width);
-  while (count > 0) {
-    text += digits[--count];
-  }
-}
-
-}  // namespace
-
 std::string TimeText(TraceTime time) {
   const long long day = time >= 0 ? time / kMsPerDay : 0;
   const long long ms = time >= 0 ? time % kMsPerDay : 0;
   std::string text;
   if (day > 0) {
     text += '+';
-    AppendDigits(text, day, 1);
+    AppendDecimal(text, static_cast<int>(day), 1);
     text += "d ";
   }
-  AppendDigits(text, ms / 3600000, 2);
+  AppendDecimal(text, static_cast<int>(ms / 3600000), 2);
   text += ':';
-  AppendDigits(text, ms / 60000 % 60, 2);
+  AppendDecimal(text, static_cast<int>(ms / 60000 % 60), 2);
   text += ':';
-  AppendDigits(text, ms / 1000 % 60, 2);
+  AppendDecimal(text, static_cast<int>(ms / 1000 % 60), 2);
   text += '.';
-  AppendDigits(text, ms % 1000, 3);
+  AppendDecimal(text, static_cast<int>(ms % 1000), 3);
   return text;
 }
 
@@ -190,17 +175,17 @@ std::string DurationText(TraceTime duration) {
   std::string text = duration < 0 ? "-" : "";
   const long long ms = duration < 0 ? -duration : duration;
   if (ms >= 3600000) {
-    AppendDigits(text, ms / 3600000, 1);
+    AppendDecimal(text, static_cast<int>(ms / 3600000), 1);
     text += ':';
-    AppendDigits(text, ms / 60000 % 60, 2);
+    AppendDecimal(text, static_cast<int>(ms / 60000 % 60), 2);
     text += ':';
   } else if (ms >= 60000) {
-    AppendDigits(text, ms / 60000, 1);
+    AppendDecimal(text, static_cast<int>(ms / 60000), 1);
     text += ':';
   }
-  AppendDigits(text, ms / 1000 % 60, ms >= 60000 ? 2 : 1);
+  AppendDecimal(text, static_cast<int>(ms / 1000 % 60), ms >= 60000 ? 2 : 1);
   text += '.';
-  AppendDigits(text, ms % 1000, 3);
+  AppendDecimal(text, static_cast<int>(ms % 1000), 3);
   return text;
 }
 

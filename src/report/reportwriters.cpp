@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "tapi/tapiutil.h"
+#include "util/utools.h"
 #include "widgets/cp1252map.h"
 
 namespace ordalyn::report {
@@ -19,10 +20,8 @@ constexpr Outcome kOutcomes[] = {Outcome::kAnswered, Outcome::kMissed, Outcome::
 
 // "%.8X", as the trace prints a call handle.
 std::string HandleText(DWORD handle) {
-  std::string text(8, '0');
-  for (int i = 7; i >= 0; --i, handle >>= 4) {
-    text[static_cast<std::size_t>(i)] = "0123456789ABCDEF"[handle & 0xF];
-  }
+  std::string text;
+  AppendHexUpper(text, handle, 8);
   return text;
 }
 

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "tapi/tapiutil.h"
+#include "util/utools.h"
 
 namespace ordalyn::report {
 
@@ -163,30 +164,6 @@ bool ReadOriginReason(std::string_view text, DWORD& origin, DWORD& reason) {
     return true;
   }
   return false;
-}
-
-// A signed decimal number, as the logon line writes the line device.
-std::optional<std::int32_t> ReadDecimal(std::string_view text) {
-  bool negative = false;
-  if (!text.empty() && text[0] == '-') {
-    negative = true;
-    text.remove_prefix(1);
-  }
-  if (text.empty() || text.size() > 10) {
-    return std::nullopt;
-  }
-  std::int64_t value = 0;
-  for (const char c : text) {
-    if (!IsDigit(c)) {
-      return std::nullopt;
-    }
-    value = value * 10 + Digit(c);
-  }
-  value = negative ? -value : value;
-  if (value < INT32_MIN || value > INT32_MAX) {
-    return std::nullopt;
-  }
-  return static_cast<std::int32_t>(value);
 }
 
 }  // namespace
@@ -448,7 +425,7 @@ bool TraceReader::ReadLogon(std::string_view text) {
     return false;
   }
   const auto line =
-      ReadDecimal(text.substr(device + kDevice.size(), text.size() - device - kDevice.size() - 1));
+      ReadInteger(text.substr(device + kDevice.size(), text.size() - device - kDevice.size() - 1));
   const std::string_view head = text.substr(0, device);
   const std::size_t versionEnd = head.find(") - ", kLogonStart.size());
   if (!line || versionEnd == std::string_view::npos) {
