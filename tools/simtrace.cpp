@@ -72,19 +72,6 @@ std::optional<std::int64_t> ReadDecimal(std::string_view text, std::int64_t low,
   return value;
 }
 
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
 // The texts of the main window's footer labels: the file version behind
 // "Build:" and the copyright without its prefix.
 std::string BuildLabelText() {
@@ -150,6 +137,10 @@ SimTraceCommand ParseSimTraceArguments(const std::vector<std::string>& args) {
       command.kind = SimTraceCommand::Kind::kHelp;
       return command;
     }
+    if (arg == "--cp1252") {
+      command.options.fileFormat = true;
+      continue;
+    }
     std::string name = arg;
     std::optional<std::string> value;
     if (const auto equals = arg.find('='); arg.rfind("--", 0) == 0 && equals != std::string::npos) {
@@ -203,7 +194,7 @@ SimTraceCommand ParseSimTraceArguments(const std::vector<std::string>& args) {
 }
 
 std::string SimTraceUsage() {
-  return "Usage: ordalyn-simtrace [--line N] [--seconds S] [--scenario FILE]\n"
+  return "Usage: ordalyn-simtrace [--line N] [--seconds S] [--scenario FILE] [--cp1252]\n"
          "\n"
          "Traces one line of the simulated telephony platform on virtual time: logon,\n"
          "S seconds of line and call messages, logoff. The trace goes to standard\n"
@@ -215,6 +206,8 @@ std::string SimTraceUsage() {
          "                   (default: 60)\n"
          "  --scenario FILE  a scenario file (see docs/scenarios.md)\n"
          "                   (default: the built-in default environment)\n"
+         "  --cp1252         write code page 1252 with CR LF, as the program's\n"
+         "                   background file holds the trace\n"
          "  --help, -h       show this text\n";
 }
 
@@ -258,15 +251,6 @@ std::vector<std::string> RunSimTrace(TapiPlatform& platform, ManualMessagePump& 
   return lines;
 }
 
-std::string Cp1252ToUtf8(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (const char c : text) {
-    AppendUtf8(out, Cp1252ToUnicode(static_cast<unsigned char>(c)));
-  }
-  return out;
-}
-
 int SimTraceMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   const SimTraceCommand command = ParseSimTraceArguments(args);
   if (command.kind == SimTraceCommand::Kind::kHelp) {
@@ -293,7 +277,11 @@ int SimTraceMain(const std::vector<std::string>& args, std::ostream& out, std::o
 
   const auto lines = RunSimTrace(*platform, pump, command.options.line, command.options.seconds);
   for (const auto& line : lines) {
-    out << Cp1252ToUtf8(line) << '\n';
+    if (command.options.fileFormat) {
+      out << line << "\r\n";
+    } else {
+      out << Cp1252ToUtf8(line) << '\n';
+    }
   }
   out.flush();
   if (!out) {

@@ -14,6 +14,7 @@
 #include "tapi/sim/manualmessagepump.h"
 #include "tapi/tapiplatform.h"
 #include "util/clock.h"
+#include "widgets/cp1252map.h"
 
 namespace ordalyn {
 
@@ -42,6 +43,7 @@ struct SimTraceOptions {
   std::optional<std::int32_t> line;  // none: the suggested voice line, else line 0
   std::uint32_t seconds = 60;        // virtual time between logon and logoff
   std::string scenarioFile;          // empty: the built-in default environment
+  bool fileFormat = false;           // code page 1252 and CR LF, as in the program's files
 
   bool operator==(const SimTraceOptions&) const = default;
 };
@@ -54,7 +56,7 @@ struct SimTraceCommand {
 };
 
 // Reads the arguments (without the program name): --line N, --seconds S,
-// --scenario FILE, each also as --name=value, and --help / -h.
+// --scenario FILE, each also as --name=value, --cp1252, and --help / -h.
 SimTraceCommand ParseSimTraceArguments(const std::vector<std::string>& args);
 
 std::string SimTraceUsage();
@@ -72,10 +74,8 @@ std::vector<std::string> RunSimTrace(TapiPlatform& platform, ManualMessagePump& 
                                      std::optional<std::int32_t> line, std::uint32_t seconds,
                                      const LocalDateTime& start = kSimTraceStart);
 
-// Code page 1252 text as UTF-8, for the terminal.
-std::string Cp1252ToUtf8(std::string_view text);
-
-// The whole tool: prints the trace to out in UTF-8, one line per LF, and
+// The whole tool: prints the trace to out in UTF-8, one line per LF (with
+// --cp1252 as the program's background file holds it: code page 1252, CR LF), and
 // returns 0; a usage error goes to err with exit code 2, a scenario that
 // cannot be used to err with exit code 1.
 int SimTraceMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

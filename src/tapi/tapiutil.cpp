@@ -1,5 +1,6 @@
 #include "tapi/tapiutil.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -11,9 +12,11 @@ namespace ordalyn {
 
 namespace {
 
+// Names are views of string literals: their lengths are known when names
+// are read back, and each still ends with its NUL.
 struct NamedValue {
   DWORD value;
-  const char* name;
+  std::string_view name;
 };
 
 // Error texts, one per code; an empty text marks a place where TAPI defines
@@ -322,7 +325,7 @@ constexpr const char* RequestErrorTexts[] = {
 static_assert(std::size(RequestErrorTexts) == 18);
 
 // Line and phone message names by message number.
-constexpr const char* LineMessageNames[] = {
+constexpr std::string_view LineMessageNames[] = {
     "LINE_ADDRESSSTATE",        // 0
     "LINE_CALLINFO",            // 1
     "LINE_CALLSTATE",           // 2
@@ -513,7 +516,7 @@ constexpr DWORD RequestErrorLimit = 0xFFFF0000;  // request errors lie above it
 const char* FindName(std::span<const NamedValue> table, DWORD value) {
   for (const NamedValue& entry : table) {
     if (entry.value == value) {
-      return entry.name;
+      return entry.name.data();
     }
   }
   return nullptr;
@@ -548,6 +551,62 @@ std::string Format(const char* format, DWORD value) {
 // "Unknown (" + the value right-aligned in eight characters + ")".
 std::string UnknownPadded(DWORD value) { return Format("Unknown (%8X)", value); }
 
+std::optional<DWORD> FindValue(std::span<const NamedValue> table, std::string_view name) {
+  for (const NamedValue& entry : table) {
+    if (name == entry.name) {
+      return entry.value;
+    }
+  }
+  return std::nullopt;
+}
+
+// Upper-case hexadecimal digits as "%X" writes them: no leading zero unless
+// the value is 0, at most eight digits.
+std::optional<DWORD> ReadHex(std::string_view digits) {
+  if (digits.empty() || digits.size() > 8 || (digits.size() > 1 && digits[0] == '0')) {
+    return std::nullopt;
+  }
+  DWORD value = 0;
+  for (const char c : digits) {
+    if (c >= '0' && c <= '9') {
+      value = value * 16 + static_cast<DWORD>(c - '0');
+    } else if (c >= 'A' && c <= 'F') {
+      value = value * 16 + static_cast<DWORD>(c - 'A' + 10);
+    } else {
+      return std::nullopt;
+    }
+  }
+  return value;
+}
+
+// The value inside prefix + digits + ")"; with padded, the digits stand
+// right-aligned in a field of eight characters filled with blanks.
+std::optional<DWORD> ReadFallback(std::string_view text, std::string_view prefix, bool padded) {
+  if (text.size() <= prefix.size() || text.substr(0, prefix.size()) != prefix || text.back() != ')') {
+    return std::nullopt;
+  }
+  std::string_view digits = text.substr(prefix.size(), text.size() - prefix.size() - 1);
+  if (padded) {
+    if (digits.size() != 8) {
+      return std::nullopt;
+    }
+    digits.remove_prefix(std::min(digits.find_first_not_of(' '), digits.size()));
+  }
+  return ReadHex(digits);
+}
+
+// A name of the table, or the padded fallback of a value the table lacks.
+std::optional<DWORD> NamedOrPadded(std::span<const NamedValue> table, std::string_view name) {
+  if (const auto value = FindValue(table, name)) {
+    return value;
+  }
+  const auto value = ReadFallback(name, "Unknown (", true);
+  if (value && FindName(table, *value) == nullptr) {
+    return value;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 bool IsTapiError(LONG code) { return code < 0; }
@@ -581,7 +640,7 @@ std::string TapiErrorText(LONG code, const MessageTableLookup& messageTable) {
 
 std::string LineMessageName(DWORD message) {
   if (message < std::size(LineMessageNames)) {
-    return LineMessageNames[message];
+    return std::string(LineMessageNames[message]);
   }
   return UnknownPadded(message);
 }
@@ -634,5 +693,80 @@ std::string CallReasonName(DWORD reason) {
   }
   return UnknownPadded(reason);
 }
+
+std::optional<DWORD> LineMessageValue(std::string_view name) {
+  for (DWORD value = 0; value < std::size(LineMessageNames); ++value) {
+    if (name == LineMessageNames[value]) {
+      return value;
+    }
+  }
+  const auto value = ReadFallback(name, "Unknown (", true);
+  if (value && *value >= std::size(LineMessageNames)) {
+    return value;
+  }
+  return std::nullopt;
+}
+
+std::optional<DWORD> CallStateValue(std::string_view name) {
+  if (const auto value = FindValue(CallStateNames, name)) {
+    return value;
+  }
+  const auto value = ReadFallback(name, "Unknown (", false);
+  if (value && FindName(CallStateNames, *value) == nullptr) {
+    return value;
+  }
+  return std::nullopt;
+}
+
+std::optional<DWORD> CallStateModeValue(DWORD state, std::string_view text) {
+  std::span<const NamedValue> modes;
+  for (const StateModeTable& table : CallStateModeTables) {
+    if (table.state == state) {
+      modes = table.modes;
+      break;
+    }
+  }
+  if (text.empty()) {
+    return FindName(modes, 0) == nullptr ? std::optional<DWORD>(0) : std::nullopt;
+  }
+  if (const auto value = FindValue(modes, text)) {
+    return value;
+  }
+  const auto value = ReadFallback(text, "; Undefined (", false);
+  if (value && *value != 0 && FindName(modes, *value) == nullptr) {
+    return value;
+  }
+  return std::nullopt;
+}
+
+std::optional<DWORD> CallInfoStatesValue(std::string_view text) {
+  DWORD flags = 0;
+  std::size_t next = 0;  // the names come in ascending bit order
+  while (!text.empty()) {
+    const std::size_t blank = text.find(' ');
+    const std::string_view name = text.substr(0, blank);
+    std::size_t i = next;
+    while (i < std::size(CallInfoStateNames) && name != CallInfoStateNames[i].name) {
+      ++i;
+    }
+    if (i == std::size(CallInfoStateNames)) {
+      return std::nullopt;
+    }
+    flags |= CallInfoStateNames[i].value;
+    next = i + 1;
+    if (blank == std::string_view::npos) {
+      break;
+    }
+    text.remove_prefix(blank + 1);
+    if (text.empty()) {
+      return std::nullopt;  // a trailing blank
+    }
+  }
+  return flags;
+}
+
+std::optional<DWORD> CallOriginValue(std::string_view name) { return NamedOrPadded(CallOriginNames, name); }
+
+std::optional<DWORD> CallReasonValue(std::string_view name) { return NamedOrPadded(CallReasonNames, name); }
 
 }  // namespace ordalyn

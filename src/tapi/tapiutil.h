@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "tapi/tapidefs.h"
 
@@ -56,5 +57,18 @@ std::string CallOriginName(DWORD origin);
 
 // "LINECALLREASON_DIRECT" for 0x1; any other value gives "Unknown (%8X)".
 std::string CallReasonName(DWORD reason);
+
+// The names read back into values, so that a trace can be read with the same
+// vocabulary it was written with. Each is the exact inverse of the function
+// above it in this file: it accepts what that function gives, the hexadecimal
+// fallbacks included, and nothing else.
+std::optional<DWORD> LineMessageValue(std::string_view name);
+std::optional<DWORD> CallStateValue(std::string_view name);
+// The mode of a state from its mode text ("; ACTIVE", "; Undefined (8)", or
+// empty for mode 0).
+std::optional<DWORD> CallStateModeValue(DWORD state, std::string_view text);
+std::optional<DWORD> CallInfoStatesValue(std::string_view text);
+std::optional<DWORD> CallOriginValue(std::string_view name);
+std::optional<DWORD> CallReasonValue(std::string_view name);
 
 }  // namespace ordalyn

@@ -14,6 +14,19 @@ constexpr std::array<char16_t, 32> kHighControlRange = {
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 98-9F
 };
 
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
 }  // namespace
 
 char16_t Cp1252ToUnicode(unsigned char byte) {
@@ -33,6 +46,15 @@ std::optional<unsigned char> UnicodeToCp1252(char32_t character) {
     }
   }
   return std::nullopt;
+}
+
+std::string Cp1252ToUtf8(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    AppendUtf8(out, Cp1252ToUnicode(static_cast<unsigned char>(c)));
+  }
+  return out;
 }
 
 }  // namespace ordalyn

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <optional>
+#include <string>
+#include <string_view>
 
 namespace ordalyn {
 
@@ -14,5 +16,8 @@ char16_t Cp1252ToUnicode(unsigned char byte);
 // The code page 1252 byte of a Unicode character; no value when the code page
 // has none.
 std::optional<unsigned char> UnicodeToCp1252(char32_t character);
+
+// Code page 1252 text as UTF-8, for terminals, JSON and web pages.
+std::string Cp1252ToUtf8(std::string_view text);
 
 }  // namespace ordalyn

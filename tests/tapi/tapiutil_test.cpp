@@ -405,5 +405,45 @@ TEST(CallInfoStatesTextTest, TwentyEightFlagsEachWithOneName) {
   EXPECT_EQ(CallInfoStatesText(0x0FFFFFFF), all);
 }
 
+// Reading names back: every value of interest comes back from its own text,
+// and texts the forward functions never give are refused.
+TEST(ValueFromNameTest, NamesReadBackIntoTheirValues) {
+  std::vector<DWORD> values = {0, 0x8, 0x1B, 0x10000, 0x2000, 0x7FFFFFFF, 0xFFFFFFFF};
+  for (int bit = 0; bit < 32; ++bit) {
+    values.push_back(DWORD{1} << bit);
+    values.push_back(static_cast<DWORD>(bit));
+  }
+  for (const DWORD v : values) {
+    EXPECT_EQ(LineMessageValue(LineMessageName(v)), v) << std::hex << v;
+    EXPECT_EQ(CallStateValue(CallStateName(v)), v) << std::hex << v;
+    EXPECT_EQ(CallOriginValue(CallOriginName(v)), v) << std::hex << v;
+    EXPECT_EQ(CallReasonValue(CallReasonName(v)), v) << std::hex << v;
+    EXPECT_EQ(CallInfoStatesValue(CallInfoStatesText(v)), v & 0x0FFFFFFF) << std::hex << v;
+    for (const DWORD state : {0x2u, 0x8u, 0x40u, 0x80u, 0x100u, 0x4000u, 0x1u, 0x10000u}) {
+      EXPECT_EQ(CallStateModeValue(state, CallStateModeText(state, v)), v) << std::hex << state << " " << v;
+    }
+  }
+  const std::pair<std::optional<DWORD> (*)(std::string_view), const char*> refused[] = {
+      {LineMessageValue, "LINE_CALLSTATES"},
+      {LineMessageValue, "Unknown (       2)"},
+      {LineMessageValue, "Unknown (1B)"},
+      {CallStateValue, "Unknown (2)"},
+      {CallStateValue, "Unknown (0010000)"},
+      {CallStateValue, "Unknown (10000"},
+      {CallStateValue, "linecallstate_idle"},
+      {CallOriginValue, "LINECALLREASON_DIRECT"},
+      {CallReasonValue, "Unknown (      1b)"},
+      {CallInfoStatesValue, "LINECALLINFOSTATE_CALLEDID LINECALLINFOSTATE_CALLERID"},
+      {CallInfoStatesValue, "LINECALLINFOSTATE_CALLERID "},
+      {CallInfoStatesValue, "LINECALLINFOSTATE_OTHER  LINECALLINFOSTATE_RATE"},
+  };
+  for (const auto& [lookup, text] : refused) {
+    EXPECT_EQ(lookup(text), std::nullopt) << text;
+  }
+  EXPECT_EQ(CallStateModeValue(0x2, "; Undefined (1)"), std::nullopt);
+  EXPECT_EQ(CallStateModeValue(0x2, "; NORMAL"), std::nullopt);
+  EXPECT_EQ(CallStateModeValue(0x4000, "; Undefined (0)"), std::nullopt);
+}
+
 }  // namespace
 }  // namespace ordalyn

@@ -58,6 +58,14 @@ INSTANTIATE_TEST_SUITE_P(
                  Options(std::nullopt, 5, "a b.json"),
                  ""},
         ArgsCase{{"--scenario=x.json"}, Kind::kRun, Options(std::nullopt, 60, "x.json"), ""},
+        ArgsCase{{"--cp1252", "--seconds", "5"},
+                 Kind::kRun,
+                 [] {
+                   SimTraceOptions o = Options(std::nullopt, 5);
+                   o.fileFormat = true;
+                   return o;
+                 }(),
+                 ""},
         ArgsCase{{"--help"}, Kind::kHelp, {}, ""}, ArgsCase{{"--line", "1", "-h"}, Kind::kHelp, {}, ""},
         ArgsCase{{"--line"}, Kind::kError, {}, "--line needs a value"},
         ArgsCase{{"--line", "abc"}, Kind::kError, {}, "--line needs a whole number, not \"abc\""},
@@ -262,8 +270,9 @@ TEST(SimTrace, BadArgumentsGiveUsageAndExitCode2) {
     EXPECT_EQ(run.code, 2);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err.rfind("ordalyn-simtrace: ", 0), 0u) << run.err;
-    EXPECT_NE(run.err.find("\nUsage: ordalyn-simtrace [--line N] [--seconds S] [--scenario FILE]\n"),
-              std::string::npos)
+    EXPECT_NE(
+        run.err.find("\nUsage: ordalyn-simtrace [--line N] [--seconds S] [--scenario FILE] [--cp1252]\n"),
+        std::string::npos)
         << run.err;
   }
 }

@@ -1,0 +1,192 @@
+#include "report/callmodel.h"
+
+#include <algorithm>
+
+#include "util/utools.h"
+
+namespace ordalyn::report {
+
+namespace {
+
+// LINEDISCONNECTMODE values that tell of a call that could not be made.
+constexpr DWORD kDisconnectBusy = 0x20;
+constexpr DWORD kDisconnectFailures = 0x80       // BADADDRESS
+                                      | 0x100    // UNREACHABLE
+                                      | 0x200    // CONGESTION
+                                      | 0x400    // INCOMPATIBLE
+                                      | 0x800    // UNAVAIL
+                                      | 0x1000;  // NODIALTONE
+constexpr DWORD kOriginOutbound = 0x1;
+
+}  // namespace
+
+void IdentifierHistory::Note(std::string_view value) {
+  if (!value.empty() && Last() != value) {
+    joined_ += '\0';
+    joined_ += value;
+  }
+}
+
+std::string_view IdentifierHistory::Last() const {
+  const std::size_t start = joined_.rfind('\0');
+  return start == std::string::npos ? std::string_view() : std::string_view(joined_).substr(start + 1);
+}
+
+std::vector<std::string_view> IdentifierHistory::Values() const {
+  std::vector<std::string_view> values;
+  std::string_view rest = joined_;
+  while (!rest.empty()) {
+    rest.remove_prefix(1);
+    const std::size_t end = std::min(rest.find('\0'), rest.size());
+    values.push_back(rest.substr(0, end));
+    rest.remove_prefix(end);
+  }
+  return values;
+}
+
+std::vector<std::string_view> IdentifierHistory::Earlier() const {
+  std::vector<std::string_view> values = Values();
+  if (!values.empty()) {
+    values.pop_back();
+  }
+  return values;
+}
+
+const char* OutcomeText(Outcome outcome) {
+  switch (outcome) {
+    case Outcome::kAnswered:
+      return "answered";
+    case Outcome::kMissed:
+      return "missed";
+    case Outcome::kOutgoing:
+      return "outgoing";
+    case Outcome::kBusy:
+      return "busy";
+    case Outcome::kFailed:
+      return "failed";
+    case Outcome::kStillOpen:
+      break;
+  }
+  return "still open";
+}
+
+Outcome CallOutcome(const Call& call) {
+  if (!call.ended) {
+    return Outcome::kStillOpen;
+  }
+  bool connected = false;
+  bool busy = false;
+  bool failed = false;
+  bool dialled = (call.origin & kOriginOutbound) != 0;
+  for (const StateChange& change : call.states) {
+    switch (change.state) {
+      case kStateConnected:
+        connected = true;
+        break;
+      case kStateBusy:
+        busy = true;
+        break;
+      case kStateSpecialInfo:
+        failed = true;
+        break;
+      case kStateDisconnected:
+        busy = busy || change.mode == kDisconnectBusy;
+        failed = failed || (change.mode & kDisconnectFailures) != 0;
+        break;
+      case kStateDialTone:
+      case kStateDialing:
+      case kStateRingBack:
+      case kStateProceeding:
+        dialled = true;
+        break;
+      default:
+        break;
+    }
+  }
+  if (!connected && busy) {
+    return Outcome::kBusy;
+  }
+  if (!connected && failed) {
+    return Outcome::kFailed;
+  }
+  if (dialled) {
+    return Outcome::kOutgoing;
+  }
+  return connected ? Outcome::kAnswered : Outcome::kMissed;
+}
+
+std::optional<TraceTime> Duration(const Call& call) {
+  if (!call.ended) {
+    return std::nullopt;
+  }
+  return call.lastSeen - call.start;
+}
+
+std::optional<TraceTime> OfferingToConnected(const Call& call) {
+  std::optional<TraceTime> offered;
+  for (const StateChange& change : call.states) {
+    if (change.state == kStateOffering && !offered) {
+      offered = change.time;
+    } else if (change.state == kStateConnected && offered) {
+      return change.time - *offered;
+    }
+  }
+  return std::nullopt;
+}
+
+TraceTime TimeConnected(const Call& call) {
+  TraceTime total = 0;
+  for (std::size_t i = 0; i < call.states.size(); ++i) {
+    if (call.states[i].state == kStateConnected) {
+      const TraceTime until = i + 1 < call.states.size() ? call.states[i + 1].time : call.lastSeen;
+      total += until - call.states[i].time;
+    }
+  }
+  return total;
+}
+
+std::optional<DWORD> FinalState(const Call& call) {
+  if (call.states.empty()) {
+    return std::nullopt;
+  }
+  return call.states.back().state;
+}
+
+std::string TimeText(TraceTime time) {
+  const long long day = time >= 0 ? time / kMsPerDay : 0;
+  const long long ms = time >= 0 ? time % kMsPerDay : 0;
+  std::string text;
+  if (day > 0) {
+    text += '+';
+    AppendDecimal(text, static_cast<int>(day), 1);
+    text += "d ";
+  }
+  AppendDecimal(text, static_cast<int>(ms / 3600000), 2);
+  text += ':';
+  AppendDecimal(text, static_cast<int>(ms / 60000 % 60), 2);
+  text += ':';
+  AppendDecimal(text, static_cast<int>(ms / 1000 % 60), 2);
+  text += '.';
+  AppendDecimal(text, static_cast<int>(ms % 1000), 3);
+  return text;
+}
+
+std::string DurationText(TraceTime duration) {
+  std::string text = duration < 0 ? "-" : "";
+  const long long ms = duration < 0 ? -duration : duration;
+  if (ms >= 3600000) {
+    AppendDecimal(text, static_cast<int>(ms / 3600000), 1);
+    text += ':';
+    AppendDecimal(text, static_cast<int>(ms / 60000 % 60), 2);
+    text += ':';
+  } else if (ms >= 60000) {
+    AppendDecimal(text, static_cast<int>(ms / 60000), 1);
+    text += ':';
+  }
+  AppendDecimal(text, static_cast<int>(ms / 1000 % 60), ms >= 60000 ? 2 : 1);
+  text += '.';
+  AppendDecimal(text, static_cast<int>(ms % 1000), 3);
+  return text;
+}
+
+}  // namespace ordalyn::report

@@ -1,0 +1,130 @@
+// The calls and sessions that a trace tells of, as ordalyn-calls reports
+// them. Plain C++: no Qt.
+//
+// Times are milliseconds from midnight of the trace's first day: stamps carry
+// no date, so a stamp that goes back by more than an hour counts as the next
+// day. Texts are code page 1252, as in the trace.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tapi/tapidefs.h"
+
+namespace ordalyn::report {
+
+using TraceTime = std::int64_t;
+
+inline constexpr TraceTime kMsPerDay = 24LL * 60 * 60 * 1000;
+
+// LINECALLSTATE values the call model looks at.
+inline constexpr DWORD kStateIdle = 0x1;
+inline constexpr DWORD kStateOffering = 0x2;
+inline constexpr DWORD kStateAccepted = 0x4;
+inline constexpr DWORD kStateDialTone = 0x8;
+inline constexpr DWORD kStateDialing = 0x10;
+inline constexpr DWORD kStateRingBack = 0x20;
+inline constexpr DWORD kStateBusy = 0x40;
+inline constexpr DWORD kStateSpecialInfo = 0x80;
+inline constexpr DWORD kStateConnected = 0x100;
+inline constexpr DWORD kStateProceeding = 0x200;
+inline constexpr DWORD kStateDisconnected = 0x4000;
+
+// One state a call went through: the LINE_CALLSTATE line that reported it.
+struct StateChange {
+  TraceTime time = 0;
+  DWORD state = 0;
+  DWORD mode = 0;
+  std::uint32_t lineNumber = 0;  // in its input, counted from 1 (the last of 2^32 - 1 beyond)
+  std::uint32_t lineText = 0;    // 1 + its index in Report::stateLines; 0 when not kept
+};
+
+// The values a caller, called or connected identifier took: every non-empty
+// value that differed from the one before, oldest first. They are kept in one
+// string, each after a NUL, so that the usual one or two short values need
+// no memory of their own.
+class IdentifierHistory {
+ public:
+  void Note(std::string_view value);
+  // The last non-empty value; empty when there never was one.
+  std::string_view Last() const;
+  std::vector<std::string_view> Values() const;
+  // The values before the last one, oldest first.
+  std::vector<std::string_view> Earlier() const;
+
+ private:
+  std::string joined_;
+};
+
+enum class Outcome { kAnswered, kMissed, kOutgoing, kBusy, kFailed, kStillOpen };
+
+// "answered", "missed", "outgoing", "busy", "failed", "still open".
+const char* OutcomeText(Outcome outcome);
+
+struct Call {
+  DWORD handle = 0;
+  std::size_t session = 0;  // index into Report::sessions
+  TraceTime start = 0;      // its LINE_APPNEWCALL, or the first line with its handle
+  TraceTime lastSeen = 0;   // its last line
+  bool ended = false;       // reached IDLE; end is then lastSeen
+  std::vector<StateChange> states;
+  IdentifierHistory caller, called, connected;
+  DWORD origin = 0;  // the last origin and reason the trace named; 0 for none
+  DWORD reason = 0;
+};
+
+Outcome CallOutcome(const Call& call);
+// From the end of the call back to its start; none while it is still open.
+std::optional<TraceTime> Duration(const Call& call);
+// From the first OFFERING to the first CONNECTED after it; none without both.
+std::optional<TraceTime> OfferingToConnected(const Call& call);
+// The time spent in CONNECTED, up to the next state (or the call's last line).
+TraceTime TimeConnected(const Call& call);
+// The last state the call reached; none before its first state line.
+std::optional<DWORD> FinalState(const Call& call);
+
+// One result line of a logon or logoff: "Initialise", "LineOpen" or
+// "LineShutDown" with "OK" or its error.
+struct ResultLine {
+  TraceTime time = 0;
+  std::string step;
+  std::string result;  // "OK", or the text after "Error: "
+  bool error = false;
+};
+
+// One logon-to-logoff stretch of the trace.
+struct Session {
+  TraceTime start = 0;
+  TraceTime end = 0;
+  bool loggedOn = false;  // a "TAPI - Logon" line was read
+  bool loggedOff = false;
+  std::int32_t line = 0;    // with loggedOn
+  std::string lineName;     // with loggedOn
+  std::string tapiVersion;  // with loggedOn: "2.2"
+  std::vector<ResultLine> results;
+};
+
+struct Report {
+  std::vector<Session> sessions;
+  std::deque<Call> calls;              // in the order they began
+  std::deque<std::string> stateLines;  // the state changes' trace lines, when kept
+  std::uint64_t lines = 0;             // all lines read, headers and separators included
+  std::uint64_t skipped = 0;           // lines that are no trace lines
+  bool lastLineCut = false;            // an input ended in the middle of a line that could not be read
+
+  // The trace line of a state change; empty when it was not kept.
+  std::string_view StateLine(const StateChange& change) const {
+    return change.lineText == 0 ? std::string_view() : std::string_view(stateLines[change.lineText - 1]);
+  }
+};
+
+// "hh:mm:ss.zzz", with "+Nd " in front from the second day on.
+std::string TimeText(TraceTime time);
+// "1:02:03.004", "2:03.004" or "3.004".
+std::string DurationText(TraceTime duration);
+
+}  // namespace ordalyn::report
