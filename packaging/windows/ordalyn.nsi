@@ -1,15 +1,17 @@
 ; The Windows installer of Ordalyn (makensis, from cmake/OrdalynWindowsPackage.cmake).
 ; Defines: VERSION (1.0.0.1), STAGE (folder with the files to install), OUTFILE.
 ; Silent use: setup.exe /S [/D=C:\path]; the uninstaller takes /S too.
-Unicode true
+; A per-user install: no administrator rights are needed, as for a tool a
+; telephony engineer puts on a customer's PC for a while.
+; A 64-bit installer, like the program it installs.
+Target amd64-unicode
 SetCompressor /SOLID lzma
-RequestExecutionLevel admin
-!include "x64.nsh"
+RequestExecutionLevel user
 
 Name "Ordalyn"
 OutFile "${OUTFILE}"
-InstallDir "$PROGRAMFILES64\Ordalyn"
-InstallDirRegKey HKLM "Software\Ordalyn" "InstallDir"
+InstallDir "$LOCALAPPDATA\Programs\Ordalyn"
+InstallDirRegKey HKCU "Software\Ordalyn" "InstallDir"
 VIProductVersion "${VERSION}"
 VIAddVersionKey "ProductName" "Ordalyn"
 VIAddVersionKey "CompanyName" "Marbleknot"
@@ -27,11 +29,7 @@ UninstPage instfiles
 LicenseData "${STAGE}\LICENSE.txt"
 
 Function .onInit
-  ${IfNot} ${RunningX64}
-    MessageBox MB_ICONSTOP "Ordalyn needs 64-bit Windows."
-    Abort
-  ${EndIf}
-  SetRegView 64
+  SetShellVarContext current
 FunctionEnd
 
 Section "Ordalyn"
@@ -39,19 +37,19 @@ Section "Ordalyn"
   File /r "${STAGE}\*.*"
   WriteUninstaller "$INSTDIR\uninstall.exe"
   CreateShortCut "$SMPROGRAMS\Ordalyn.lnk" "$INSTDIR\ordalyn.exe"
-  WriteRegStr HKLM "Software\Ordalyn" "InstallDir" "$INSTDIR"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Ordalyn"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "Marbleknot"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\ordalyn.exe"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
-  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
-  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  WriteRegStr HKCU "Software\Ordalyn" "InstallDir" "$INSTDIR"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "Ordalyn"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "Marbleknot"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\ordalyn.exe"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
 SectionEnd
 
 Function un.onInit
-  SetRegView 64
+  SetShellVarContext current
 FunctionEnd
 
 Section "Uninstall"
@@ -63,6 +61,6 @@ Section "Uninstall"
   Delete "$INSTDIR\LICENSE.txt"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
-  DeleteRegKey HKLM "${UNINSTALL_KEY}"
-  DeleteRegKey HKLM "Software\Ordalyn"
+  DeleteRegKey HKCU "${UNINSTALL_KEY}"
+  DeleteRegKey HKCU "Software\Ordalyn"
 SectionEnd
