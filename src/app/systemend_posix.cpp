@@ -1,5 +1,6 @@
-// SIGINT and SIGTERM end the program as the system asks: the handler only
-// writes a byte into a pipe; the event loop reads it and closes the window.
+// SIGINT, SIGTERM and SIGHUP (the terminal or remote session closed) end the
+// program as the system asks: the handler only writes a byte into a pipe; the
+// event loop reads it and closes the window.
 #include <fcntl.h>
 #include <unistd.h>
 #include <QSocketNotifier>
@@ -41,6 +42,7 @@ void OnSystemEnd(QObject* context, std::function<void()> handler) {
   action.sa_flags = SA_RESTART;
   ::sigaction(SIGINT, &action, nullptr);
   ::sigaction(SIGTERM, &action, nullptr);
+  ::sigaction(SIGHUP, &action, nullptr);
 }
 
 }  // namespace ordalyn

@@ -453,7 +453,7 @@ class ProcessTest : public ::testing::Test {
   std::unique_ptr<OrdalynProcess> process_;
 };
 
-// Ended by SIGTERM or SIGINT; without any display the trace runs all the same.
+// Ended by SIGTERM, SIGINT or SIGHUP; without any display the trace runs all the same.
 struct BackgroundCase {
   int signal;
   const char* platform;
@@ -498,9 +498,13 @@ TEST_P(BackgroundTraceTest, WritesTheWholeTraceIntoTheExpandedFileAndEndsWithThe
 
 INSTANTIATE_TEST_SUITE_P(Signals, BackgroundTraceTest,
                          ::testing::Values(BackgroundCase{SIGTERM, "offscreen"},
-                                           BackgroundCase{SIGINT, "offscreen"}, BackgroundCase{SIGTERM, ""}),
+                                           BackgroundCase{SIGINT, "offscreen"},
+                                           BackgroundCase{SIGHUP, "offscreen"}, BackgroundCase{SIGTERM, ""}),
                          [](const ::testing::TestParamInfo<BackgroundCase>& named) {
-                           return std::string(named.param.signal == SIGTERM ? "SIGTERM" : "SIGINT") +
+                           const int signal = named.param.signal;
+                           return std::string(signal == SIGTERM  ? "SIGTERM"
+                                              : signal == SIGINT ? "SIGINT"
+                                                                 : "SIGHUP") +
                                   (*named.param.platform == '\0' ? "WithoutDisplay" : "");
                          });
 
