@@ -43,6 +43,9 @@ void OnSystemEnd(QObject* context, std::function<void()> handler) {
   ::sigaction(SIGINT, &action, nullptr);
   ::sigaction(SIGTERM, &action, nullptr);
   ::sigaction(SIGHUP, &action, nullptr);
+  // A pipe whose reader has gone is an error of the write (EPIPE), reported
+  // and handled like a full disk, not the end of the program.
+  ::signal(SIGPIPE, SIG_IGN);
 }
 
 }  // namespace ordalyn

@@ -589,6 +589,7 @@ class RefusedStartTest : public ProcessTest, public ::testing::WithParamInterfac
 TEST_P(RefusedStartTest, SaysSoInOneLineWritesNothingAndEndsWithAFailure) {
   const RefusedStartCase& c = GetParam();
   WriteFile(work_ / "plain", "a regular file\n");
+  ASSERT_EQ(::mkfifo((root_ / "fifo").c_str(), 0600), 0) << std::strerror(errno);
   const int held = ::open((work_ / "plain").c_str(), O_RDONLY | O_CLOEXEC);
   ASSERT_GE(held, 0);
   ASSERT_TRUE(!c.lockPlain || ::flock(held, LOCK_EX | LOCK_NB) == 0) << std::strerror(errno);
@@ -616,27 +617,58 @@ INSTANTIATE_TEST_SUITE_P(
                          "Cannot create file \"plain/t.log\": Not a directory (OS error 20)"},
         RefusedStartCase{"FileOfAnotherWriter", "plain", "offscreen", true, 1, kInUse},
         RefusedStartCase{"FileOfAnotherWriterWithoutDisplay", "plain", "", true, 1, kInUse},
+        RefusedStartCase{"PipeWithoutReader", "../fifo", "offscreen", false, 1,
+                         "Cannot create file \"../fifo\": The pipe has no reader (OS error 6)"},
         RefusedStartCase{"InteractiveWithoutDisplay", nullptr, "", false, 2, "No display"}),
     [](const ::testing::TestParamInfo<RefusedStartCase>& named) { return std::string(named.param.name); });
 
-// /dev/full opens but takes no byte: every write of the trace fails with ENOSPC.
-TEST_F(ProcessTest, AFullDiskNeitherCrashesNorStopsTheEndBySignal) {
-  if (::access("/dev/full", W_OK) != 0) {
-    GTEST_SKIP() << "no writable /dev/full here";
+// Files that take no byte: /dev/full (every write fails with ENOSPC, as on a
+// full disk) and a pipe whose reader has gone (EPIPE). The program reports it
+// on standard error, keeps going, and ends cleanly by signal.
+struct RefusedWriteCase {
+  const char* name;
+  const char* file;
+  bool readerGoes;  // the file is the pipe "../fifo", read for a while
+  const char* message;
+};
+
+void PrintTo(const RefusedWriteCase& c, std::ostream* out) { *out << c.name; }
+
+class RefusedWriteTest : public ProcessTest, public ::testing::WithParamInterface<RefusedWriteCase> {};
+
+TEST_P(RefusedWriteTest, NeitherCrashesNorStopsTheEndBySignal) {
+  const RefusedWriteCase& c = GetParam();
+  if (!c.readerGoes && ::access(c.file, W_OK) != 0) {
+    GTEST_SKIP() << "no writable " << c.file << " here";
   }
-  auto& process = Start(kEndlessScenario, {"-0", "/dev/full"});
-  // The program runs, says on standard error that it fails to write, and
-  // keeps going for a while.
-  ASSERT_TRUE(PollUntil([&] {
-    return Output().find(
-               "ordalyn: Cannot write to file \"/dev/full\": No space left on device (OS error 28)\n") !=
-           std::string::npos;
-  })) << Output();
+  int reader = -1;
+  if (c.readerGoes) {
+    ASSERT_EQ(::mkfifo((root_ / "fifo").c_str(), 0600), 0) << std::strerror(errno);
+    reader = ::open((root_ / "fifo").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(reader, 0) << std::strerror(errno);
+  }
+  auto& process = Start(kEndlessScenario, {"-0", c.file});
+  if (reader >= 0) {
+    char buffer[256];
+    EXPECT_TRUE(PollUntil([&] { return ::read(reader, buffer, sizeof buffer) > 0; })) << Output();
+    ::close(reader);
+  }
+  ASSERT_TRUE(PollUntil([&] { return Output().find(c.message) != std::string::npos; })) << Output();
   EXPECT_FALSE(PollUntil([&] { return !process.Running(); }, kSettle))
       << DescribeStatus(process.WaitForExit(milliseconds(0)));
   ASSERT_TRUE(EndsCleanlyOn(SIGTERM));
   EXPECT_TRUE(FilesIn(work_).empty());
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, RefusedWriteTest,
+    ::testing::Values(
+        RefusedWriteCase{
+            "FullDisk", "/dev/full", false,
+            "ordalyn: Cannot write to file \"/dev/full\": No space left on device (OS error 28)\n"},
+        RefusedWriteCase{"PipeWithoutReader", "../fifo", true,
+                         "ordalyn: Cannot write to file \"../fifo\": Broken pipe (OS error 32)\n"}),
+    [](const ::testing::TestParamInfo<RefusedWriteCase>& named) { return std::string(named.param.name); });
 
 // The disk fills up during the trace: the file takes the header, the logon
 // and some events, then refuses every further byte.
