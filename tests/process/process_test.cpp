@@ -508,9 +508,11 @@ INSTANTIATE_TEST_SUITE_P(Signals, BackgroundTraceTest,
                                   (*named.param.platform == '\0' ? "WithoutDisplay" : "");
                          });
 
+// The arguments are the user's, also where Qt knows them as its own options.
 struct LineArgumentCase {
   const char* argument;
   int line;
+  const char* file = "lines.log";
 };
 
 void PrintTo(const LineArgumentCase& c, std::ostream* out) { *out << '"' << c.argument << '"'; }
@@ -518,23 +520,25 @@ void PrintTo(const LineArgumentCase& c, std::ostream* out) { *out << '"' << c.ar
 class LineArgumentTest : public ProcessTest, public ::testing::WithParamInterface<LineArgumentCase> {};
 
 TEST_P(LineArgumentTest, OpensTheLineTheFirstArgumentNames) {
-  Start(ThirteenLinesScenario(), {GetParam().argument, "lines.log"});
+  Start(ThirteenLinesScenario(), {GetParam().argument, GetParam().file});
   const int line = GetParam().line;
   const std::string trace =
       line >= 0 ? Logon("LineOpen: OK", "TAPI - Logon (Version: 2.2) - Line " + std::to_string(line) +
                                             " (TAPI-Line: " + std::to_string(line) + ")")
                 : Logon("LineOpen: Error: 2147483650(Invalid line device ID)",
                         "TAPI - Logon (Version: 0.0) -  (TAPI-Line: -1)");
-  ASSERT_TRUE(WaitForTrace(work_ / "lines.log", trace));
+  ASSERT_TRUE(WaitForTrace(work_ / GetParam().file, trace));
   ASSERT_TRUE(EndsCleanlyOn(SIGTERM));
-  EXPECT_EQ(MaskStamps(ReadFile(work_ / "lines.log")), trace + Logoff());
+  EXPECT_EQ(MaskStamps(ReadFile(work_ / GetParam().file)), trace + Logoff());
 }
 
 INSTANTIATE_TEST_SUITE_P(Arguments, LineArgumentTest,
                          ::testing::Values(LineArgumentCase{"-3", 3}, LineArgumentCase{"/3", 3},
                                            LineArgumentCase{"3", 3}, LineArgumentCase{"-12", 12},
                                            LineArgumentCase{"12", 2}, LineArgumentCase{"--3", -1},
-                                           LineArgumentCase{"-x", -1}, LineArgumentCase{"-0x0B", 11}),
+                                           LineArgumentCase{"-x", -1}, LineArgumentCase{"-0x0B", 11},
+                                           LineArgumentCase{"-3", 3, "-reverse"},
+                                           LineArgumentCase{"-session", -1, "s.log"}),
                          [](const ::testing::TestParamInfo<LineArgumentCase>& named) {
                            std::string name = "Argument" + std::to_string(named.index) + "_";
                            for (const char* c = named.param.argument; *c != '\0'; ++c) {
