@@ -494,6 +494,8 @@ TEST_P(BackgroundTraceTest, WritesTheWholeTraceIntoTheExpandedFileAndEndsWithThe
     EXPECT_TRUE(times[i] >= times[i - 1] || times[i - 1] - times[i] > 86000000) << i;
   }
   EXPECT_EQ(FilesIn(work_).size(), 1u);
+  // Nothing on standard error but what matters: no warnings of the platform.
+  EXPECT_EQ(Output().find("This plugin does not support"), std::string::npos) << Output();
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, BackgroundTraceTest,
@@ -570,6 +572,7 @@ TEST_F(ProcessTest, OneArgumentAloneStartsInteractiveModeAndWritesNothing) {
   EXPECT_TRUE(FilesIn(work_).empty());
   ASSERT_TRUE(EndsCleanlyOn(SIGTERM));
   EXPECT_TRUE(FilesIn(work_).empty());
+  EXPECT_EQ(Output().find("This plugin does not support"), std::string::npos) << Output();
 }
 
 // Starts that cannot go on, with nobody to see a box (offscreen, or no
