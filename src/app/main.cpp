@@ -11,21 +11,15 @@
 #include "util/utools.h"
 
 int main(int argc, char** argv) {
-  {
-    // Without a display Qt would end the process in its constructor.
-    const std::vector<std::string> given(argv + 1, argv + argc);
-    if (const int status = ordalyn::PrepareDisplay(ordalyn::ReadCommandLine(given).has_value(), given);
-        status != 0) {
-      return status;
-    }
+  // The arguments as the user gave them, copied before the application
+  // object takes out the options it knows (-reverse, -session, ...).
+  const std::vector<std::string> arguments(argv + 1, argv + argc);
+  // Without a display Qt would end the process in its constructor.
+  if (const int status = ordalyn::PrepareDisplay(ordalyn::ReadCommandLine(arguments).has_value(), arguments);
+      status != 0) {
+    return status;
   }
   ordalyn::OrdalynApplication app(argc, argv);
-
-  // The arguments as the system gave them (Qt has taken out its own options).
-  std::vector<std::string> arguments;
-  for (int i = 1; i < argc; ++i) {
-    arguments.emplace_back(argv[i]);
-  }
 
   ordalyn::QtMessagePump pump;
   const auto platform = ordalyn::CreateDefaultTapiPlatform(pump);

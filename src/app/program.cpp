@@ -9,6 +9,26 @@
 
 namespace ordalyn {
 
+namespace {
+
+QtMessageHandler g_nextMessageHandler = nullptr;
+
+// The offscreen platform warns on every start that it cannot pass a window's
+// size hints on or raise it; neither matters to whoever runs the program, and
+// standard error is kept for what does.
+void SkipPlatformNoise(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  if (type == QtWarningMsg &&
+      (message == QLatin1String("This plugin does not support propagateSizeHints()") ||
+       message == QLatin1String("This plugin does not support raise()"))) {
+    return;
+  }
+  if (g_nextMessageHandler != nullptr) {
+    g_nextMessageHandler(type, context, message);
+  }
+}
+
+}  // namespace
+
 Program::Program(const MainServices& services) {
   main_ = std::make_unique<TFMMain>(services);
   about_ = new TFMAbout(main_.get());
@@ -35,6 +55,9 @@ bool ScreenVisible() {
 OrdalynApplication::OrdalynApplication(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationName(QStringLiteral("Ordalyn"));
   setDesktopFileName(QStringLiteral(ORDALYN_APP_ID));
+  if (g_nextMessageHandler == nullptr) {
+    g_nextMessageHandler = qInstallMessageHandler(SkipPlatformNoise);
+  }
 }
 
 bool OrdalynApplication::notify(QObject* receiver, QEvent* event) {

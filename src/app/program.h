@@ -64,7 +64,7 @@ inline constexpr int kNoDisplayStatus = 2;
 bool ScreenVisible();
 
 // Calls handler on the user-interface thread when the system asks the
-// program to end (SIGINT or SIGTERM; on Windows the session ending).
+// program to end (SIGINT, SIGTERM or SIGHUP; on Windows the session ending).
 void OnSystemEnd(QObject* context, std::function<void()> handler);
 
 }  // namespace ordalyn

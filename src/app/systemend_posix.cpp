@@ -1,5 +1,6 @@
-// SIGINT and SIGTERM end the program as the system asks: the handler only
-// writes a byte into a pipe; the event loop reads it and closes the window.
+// SIGINT, SIGTERM and SIGHUP (the terminal or remote session closed) end the
+// program as the system asks: the handler only writes a byte into a pipe; the
+// event loop reads it and closes the window.
 #include <fcntl.h>
 #include <unistd.h>
 #include <QSocketNotifier>
@@ -41,6 +42,10 @@ void OnSystemEnd(QObject* context, std::function<void()> handler) {
   action.sa_flags = SA_RESTART;
   ::sigaction(SIGINT, &action, nullptr);
   ::sigaction(SIGTERM, &action, nullptr);
+  ::sigaction(SIGHUP, &action, nullptr);
+  // A pipe whose reader has gone is an error of the write (EPIPE), reported
+  // and handled like a full disk, not the end of the program.
+  ::signal(SIGPIPE, SIG_IGN);
 }
 
 }  // namespace ordalyn

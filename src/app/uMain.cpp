@@ -450,12 +450,16 @@ void TFMMain::ApplEventsActivate() {
   state_.loggedOn = false;
 
   const auto request = ReadCommandLine(services_.arguments);
-  if (!request) {
+  // Without a file name ("") there is nothing to trace into: interactive
+  // mode, with Start offered.
+  const std::string fileName =
+      request ? ExpandMacros(request->fileName, *services_.clock, services_.computerName) : std::string();
+  if (fileName.empty()) {
     return;
   }
   showMinimized();
   state_.selectedDevice = ReadSelectedDevice(request->lineArgument);
-  log_->SetBackgroundFileName(ExpandMacros(request->fileName, *services_.clock, services_.computerName));
+  log_->SetBackgroundFileName(fileName);
   // A second logon on top of the background trace would corrupt its state:
   // Start is not offered in background mode.
   SetTraceActions(false, false, true);

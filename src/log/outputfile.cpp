@@ -7,6 +7,9 @@ IoError CreateFileError(int errorCode, const std::string& fileName) {
     return IoError::WithReason(errorCode, "Cannot create file", fileName,
                                "The file is being written by another program");
   }
+  if (errorCode == NoReaderError()) {
+    return IoError::WithReason(errorCode, "Cannot create file", fileName, "The pipe has no reader");
+  }
   return IoError::FromOs(errorCode, "Cannot create file", fileName);
 }
 

@@ -37,10 +37,13 @@ std::unique_ptr<OutputFile> MakeSystemOutputFile();
 
 // The code Create gives for a file that another writer holds.
 int FileInUseError();
+// The code Create gives for a pipe that nobody reads (opening it does not
+// wait for a reader).
+int NoReaderError();
 
 // The error of a failed Create, as the user reads it: "Cannot create file
 // "<name>": <reason> (OS error <code>)", where a file held by another writer
-// is named as such.
+// and a pipe without a reader are named as such.
 IoError CreateFileError(int errorCode, const std::string& fileName);
 
 }  // namespace ordalyn

@@ -22,13 +22,21 @@ class PosixOutputFile : public OutputFile {
   int Create(const std::string& fileName) override {
     Close();
     // Opened without emptying it: the file may be another trace's, which
-    // must stay untouched. Emptied only once the lock is held.
+    // must stay untouched. Emptied only once the lock is held. Opened
+    // without waiting, so that a pipe nobody reads is an error (ENXIO) rather
+    // than an open that never returns; writes wait as usual.
     int fd = -1;
     do {
-      fd = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+      fd = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
-      return errno;
+      return errno == ENXIO ? NoReaderOrNoDevice(fileName) : errno;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+      const int error = errno;
+      ::close(fd);
+      return error;
     }
     if (const int error = LockAndEmpty(fd); error != 0) {
       ::close(fd);
@@ -76,6 +84,12 @@ class PosixOutputFile : public OutputFile {
   bool IsOpen() const override { return fd_ >= 0; }
 
  private:
+  // ENXIO stands for a pipe nobody reads, or for a device that is not there.
+  static int NoReaderOrNoDevice(const std::string& fileName) {
+    struct stat info {};
+    return ::stat(fileName.c_str(), &info) == 0 && S_ISFIFO(info.st_mode) ? NoReaderError() : ENODEV;
+  }
+
   // A regular file is locked for this writer alone (readers take no lock
   // and read on) and then emptied; devices and pipes are written as they are.
   static int LockAndEmpty(int fd) {
@@ -108,5 +122,7 @@ class PosixOutputFile : public OutputFile {
 std::unique_ptr<OutputFile> MakeSystemOutputFile() { return std::make_unique<PosixOutputFile>(); }
 
 int FileInUseError() { return EWOULDBLOCK; }
+
+int NoReaderError() { return ENXIO; }
 
 }  // namespace ordalyn

@@ -71,4 +71,6 @@ std::unique_ptr<OutputFile> MakeSystemOutputFile() { return std::make_unique<Win
 
 int FileInUseError() { return ERROR_SHARING_VIOLATION; }
 
+int NoReaderError() { return ERROR_PIPE_NOT_CONNECTED; }
+
 }  // namespace ordalyn

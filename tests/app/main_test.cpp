@@ -224,6 +224,19 @@ TEST_F(MainWindowTest, StartTracesTheSelectedLineStopLogsOff) {
   EXPECT_EQ(Main().Screen().Text().split('\n')[4].left(15), "20:10:05:042 | ");
 }
 
+// Without a file name there is no background trace: the window is
+// interactive and offers Start.
+TEST_F(MainWindowTest, CommandLinesWithoutAFileNameStartInteractiveModeWithStartOffered) {
+  for (const auto& arguments : {std::vector<std::string>{}, {"trace.log"}, {"-3", ""}}) {
+    SCOPED_TRACE(arguments.size());
+    program.reset();
+    Create(arguments);
+    Main().ApplEventsActivate();
+    EXPECT_TRUE(Action("ACStart")->isEnabled());
+    EXPECT_EQ(Main().State().selectedDevice, -1);
+  }
+}
+
 TEST_F(MainWindowTest, StartWithoutASelectedEntryOpensLineZero) {
   platform.lines.clear();
   Create();

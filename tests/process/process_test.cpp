@@ -453,7 +453,7 @@ class ProcessTest : public ::testing::Test {
   std::unique_ptr<OrdalynProcess> process_;
 };
 
-// Ended by SIGTERM or SIGINT; without any display the trace runs all the same.
+// Ended by SIGTERM, SIGINT or SIGHUP; without any display the trace runs all the same.
 struct BackgroundCase {
   int signal;
   const char* platform;
@@ -494,19 +494,27 @@ TEST_P(BackgroundTraceTest, WritesTheWholeTraceIntoTheExpandedFileAndEndsWithThe
     EXPECT_TRUE(times[i] >= times[i - 1] || times[i - 1] - times[i] > 86000000) << i;
   }
   EXPECT_EQ(FilesIn(work_).size(), 1u);
+  // Nothing on standard error but what matters: no warnings of the platform.
+  EXPECT_EQ(Output().find("This plugin does not support"), std::string::npos) << Output();
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, BackgroundTraceTest,
                          ::testing::Values(BackgroundCase{SIGTERM, "offscreen"},
-                                           BackgroundCase{SIGINT, "offscreen"}, BackgroundCase{SIGTERM, ""}),
+                                           BackgroundCase{SIGINT, "offscreen"},
+                                           BackgroundCase{SIGHUP, "offscreen"}, BackgroundCase{SIGTERM, ""}),
                          [](const ::testing::TestParamInfo<BackgroundCase>& named) {
-                           return std::string(named.param.signal == SIGTERM ? "SIGTERM" : "SIGINT") +
+                           const int signal = named.param.signal;
+                           return std::string(signal == SIGTERM  ? "SIGTERM"
+                                              : signal == SIGINT ? "SIGINT"
+                                                                 : "SIGHUP") +
                                   (*named.param.platform == '\0' ? "WithoutDisplay" : "");
                          });
 
+// The arguments are the user's, also where Qt knows them as its own options.
 struct LineArgumentCase {
   const char* argument;
   int line;
+  const char* file = "lines.log";
 };
 
 void PrintTo(const LineArgumentCase& c, std::ostream* out) { *out << '"' << c.argument << '"'; }
@@ -514,23 +522,25 @@ void PrintTo(const LineArgumentCase& c, std::ostream* out) { *out << '"' << c.ar
 class LineArgumentTest : public ProcessTest, public ::testing::WithParamInterface<LineArgumentCase> {};
 
 TEST_P(LineArgumentTest, OpensTheLineTheFirstArgumentNames) {
-  Start(ThirteenLinesScenario(), {GetParam().argument, "lines.log"});
+  Start(ThirteenLinesScenario(), {GetParam().argument, GetParam().file});
   const int line = GetParam().line;
   const std::string trace =
       line >= 0 ? Logon("LineOpen: OK", "TAPI - Logon (Version: 2.2) - Line " + std::to_string(line) +
                                             " (TAPI-Line: " + std::to_string(line) + ")")
                 : Logon("LineOpen: Error: 2147483650(Invalid line device ID)",
                         "TAPI - Logon (Version: 0.0) -  (TAPI-Line: -1)");
-  ASSERT_TRUE(WaitForTrace(work_ / "lines.log", trace));
+  ASSERT_TRUE(WaitForTrace(work_ / GetParam().file, trace));
   ASSERT_TRUE(EndsCleanlyOn(SIGTERM));
-  EXPECT_EQ(MaskStamps(ReadFile(work_ / "lines.log")), trace + Logoff());
+  EXPECT_EQ(MaskStamps(ReadFile(work_ / GetParam().file)), trace + Logoff());
 }
 
 INSTANTIATE_TEST_SUITE_P(Arguments, LineArgumentTest,
                          ::testing::Values(LineArgumentCase{"-3", 3}, LineArgumentCase{"/3", 3},
                                            LineArgumentCase{"3", 3}, LineArgumentCase{"-12", 12},
                                            LineArgumentCase{"12", 2}, LineArgumentCase{"--3", -1},
-                                           LineArgumentCase{"-x", -1}, LineArgumentCase{"-0x0B", 11}),
+                                           LineArgumentCase{"-x", -1}, LineArgumentCase{"-0x0B", 11},
+                                           LineArgumentCase{"-3", 3, "-reverse"},
+                                           LineArgumentCase{"-session", -1, "s.log"}),
                          [](const ::testing::TestParamInfo<LineArgumentCase>& named) {
                            std::string name = "Argument" + std::to_string(named.index) + "_";
                            for (const char* c = named.param.argument; *c != '\0'; ++c) {
@@ -562,6 +572,7 @@ TEST_F(ProcessTest, OneArgumentAloneStartsInteractiveModeAndWritesNothing) {
   EXPECT_TRUE(FilesIn(work_).empty());
   ASSERT_TRUE(EndsCleanlyOn(SIGTERM));
   EXPECT_TRUE(FilesIn(work_).empty());
+  EXPECT_EQ(Output().find("This plugin does not support"), std::string::npos) << Output();
 }
 
 // Starts that cannot go on, with nobody to see a box (offscreen, or no
@@ -585,6 +596,7 @@ class RefusedStartTest : public ProcessTest, public ::testing::WithParamInterfac
 TEST_P(RefusedStartTest, SaysSoInOneLineWritesNothingAndEndsWithAFailure) {
   const RefusedStartCase& c = GetParam();
   WriteFile(work_ / "plain", "a regular file\n");
+  ASSERT_EQ(::mkfifo((root_ / "fifo").c_str(), 0600), 0) << std::strerror(errno);
   const int held = ::open((work_ / "plain").c_str(), O_RDONLY | O_CLOEXEC);
   ASSERT_GE(held, 0);
   ASSERT_TRUE(!c.lockPlain || ::flock(held, LOCK_EX | LOCK_NB) == 0) << std::strerror(errno);
@@ -612,27 +624,58 @@ INSTANTIATE_TEST_SUITE_P(
                          "Cannot create file \"plain/t.log\": Not a directory (OS error 20)"},
         RefusedStartCase{"FileOfAnotherWriter", "plain", "offscreen", true, 1, kInUse},
         RefusedStartCase{"FileOfAnotherWriterWithoutDisplay", "plain", "", true, 1, kInUse},
+        RefusedStartCase{"PipeWithoutReader", "../fifo", "offscreen", false, 1,
+                         "Cannot create file \"../fifo\": The pipe has no reader (OS error 6)"},
         RefusedStartCase{"InteractiveWithoutDisplay", nullptr, "", false, 2, "No display"}),
     [](const ::testing::TestParamInfo<RefusedStartCase>& named) { return std::string(named.param.name); });
 
-// /dev/full opens but takes no byte: every write of the trace fails with ENOSPC.
-TEST_F(ProcessTest, AFullDiskNeitherCrashesNorStopsTheEndBySignal) {
-  if (::access("/dev/full", W_OK) != 0) {
-    GTEST_SKIP() << "no writable /dev/full here";
+// Files that take no byte: /dev/full (every write fails with ENOSPC, as on a
+// full disk) and a pipe whose reader has gone (EPIPE). The program reports it
+// on standard error, keeps going, and ends cleanly by signal.
+struct RefusedWriteCase {
+  const char* name;
+  const char* file;
+  bool readerGoes;  // the file is the pipe "../fifo", read for a while
+  const char* message;
+};
+
+void PrintTo(const RefusedWriteCase& c, std::ostream* out) { *out << c.name; }
+
+class RefusedWriteTest : public ProcessTest, public ::testing::WithParamInterface<RefusedWriteCase> {};
+
+TEST_P(RefusedWriteTest, NeitherCrashesNorStopsTheEndBySignal) {
+  const RefusedWriteCase& c = GetParam();
+  if (!c.readerGoes && ::access(c.file, W_OK) != 0) {
+    GTEST_SKIP() << "no writable " << c.file << " here";
   }
-  auto& process = Start(kEndlessScenario, {"-0", "/dev/full"});
-  // The program runs, says on standard error that it fails to write, and
-  // keeps going for a while.
-  ASSERT_TRUE(PollUntil([&] {
-    return Output().find(
-               "ordalyn: Cannot write to file \"/dev/full\": No space left on device (OS error 28)\n") !=
-           std::string::npos;
-  })) << Output();
+  int reader = -1;
+  if (c.readerGoes) {
+    ASSERT_EQ(::mkfifo((root_ / "fifo").c_str(), 0600), 0) << std::strerror(errno);
+    reader = ::open((root_ / "fifo").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(reader, 0) << std::strerror(errno);
+  }
+  auto& process = Start(kEndlessScenario, {"-0", c.file});
+  if (reader >= 0) {
+    char buffer[256];
+    EXPECT_TRUE(PollUntil([&] { return ::read(reader, buffer, sizeof buffer) > 0; })) << Output();
+    ::close(reader);
+  }
+  ASSERT_TRUE(PollUntil([&] { return Output().find(c.message) != std::string::npos; })) << Output();
   EXPECT_FALSE(PollUntil([&] { return !process.Running(); }, kSettle))
       << DescribeStatus(process.WaitForExit(milliseconds(0)));
   ASSERT_TRUE(EndsCleanlyOn(SIGTERM));
   EXPECT_TRUE(FilesIn(work_).empty());
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, RefusedWriteTest,
+    ::testing::Values(
+        RefusedWriteCase{
+            "FullDisk", "/dev/full", false,
+            "ordalyn: Cannot write to file \"/dev/full\": No space left on device (OS error 28)\n"},
+        RefusedWriteCase{"PipeWithoutReader", "../fifo", true,
+                         "ordalyn: Cannot write to file \"../fifo\": Broken pipe (OS error 32)\n"}),
+    [](const ::testing::TestParamInfo<RefusedWriteCase>& named) { return std::string(named.param.name); });
 
 // The disk fills up during the trace: the file takes the header, the logon
 // and some events, then refuses every further byte.

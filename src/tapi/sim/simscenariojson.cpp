@@ -8,10 +8,12 @@
 #include <cctype>
 #include <cstdio>
 #include <initializer_list>
+#include <optional>
 #include <set>
 #include <span>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "tapi/sim/simconstants.h"
 #include "tapi/sim/simscenario.h"
@@ -641,6 +643,62 @@ std::string SyntaxErrorText(const Json::parse_error& error) {
   return bracket != std::string::npos ? text.substr(bracket + 2) : text;
 }
 
+// The parser keeps the last of repeated keys without a word, so the text (by
+// now known to be valid JSON) is walked once more for the first key given
+// twice in one object. Gives "line L, column C: key path" of its second
+// occurrence, or nothing.
+std::optional<std::string> FindRepeatedKey(std::string_view text) {
+  struct Frame {
+    bool object;
+    std::string path;
+    std::set<std::string> keys;
+    std::string key;
+    std::size_t index = 0;
+  };
+  std::vector<Frame> frames;
+  bool expectKey = false;
+  std::size_t line = 1;
+  std::size_t lineStart = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '\n') {
+      ++line;
+      lineStart = i + 1;
+    } else if (c == '{' || c == '[') {
+      std::string path;
+      if (!frames.empty()) {
+        const Frame& top = frames.back();
+        path = top.object ? Key(top.path, top.key) : Index(top.path, top.index);
+      }
+      frames.push_back(Frame{c == '{', std::move(path), {}, {}, 0});
+      expectKey = c == '{';
+    } else if (c == '}' || c == ']') {
+      frames.pop_back();
+    } else if (c == ',') {
+      if (frames.back().object) {
+        expectKey = true;
+      } else {
+        ++frames.back().index;
+      }
+    } else if (c == '"') {
+      const std::size_t start = i;
+      for (++i; text[i] != '"'; ++i) {
+        if (text[i] == '\\') ++i;
+      }
+      if (expectKey) {
+        expectKey = false;
+        Frame& top = frames.back();
+        top.key = Json::parse(text.begin() + start, text.begin() + i + 1).get<std::string>();
+        if (!top.keys.insert(top.key).second) {
+          return "line " + std::to_string(line) + ", column " + std::to_string(start - lineStart + 1) + ": " +
+                 Key(top.path, top.key);
+        }
+      }
+    }
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 SimScenarioResult ParseSimScenario(std::string_view jsonText, std::string_view sourceName) {
@@ -666,6 +724,10 @@ SimScenarioResult ParseSimScenario(std::string_view jsonText, std::string_view s
     return result;
   } catch (const Json::exception& error) {
     result.error = SimScenarioError{source, "", std::string("invalid JSON: ") + error.what()};
+    return result;
+  }
+  if (const auto repeated = FindRepeatedKey(jsonText)) {
+    result.error = SimScenarioError{source, *repeated, "the key is given twice"};
     return result;
   }
   try {

@@ -153,6 +153,15 @@ const BrokenCase kBroken[] = {
      "'[', '{', "
      "or a literal"},
     {"NotAnObject", "[]", "(top level): expected an object, not an array"},
+    {"RepeatedTopKey", "{\"lines\": [],\n \"lines\": []}", "line 2, column 2: lines: the key is given twice"},
+    {"RepeatedKeyInALine",
+     R"({"lines": [{"name": "A", "mediaModes": 4}, {"name": "B", "mediaModes": 4, "n\u0061me": "C"}]})",
+     "line 1, column 75: lines[1].name: the key is given twice"},
+    {"SameKeyInTwoObjectsIsNoRepeat", R"({"lines": [{"name": "A", "x": 1}, {"name": "B"}]})",
+     "lines[0].x: unknown key (known keys: name, mediaModes, bearerModes, minApiVersion, maxApiVersion, "
+     "negotiateResult, devCapsResult, openResult, providerInfo, devSpecific, permanentLineId, script, "
+     "repeat, "
+     "comment)"},
     {"LinesMissing", "{}", "lines: missing"},
     {"LinesNotArray", R"({"lines": {}})", "lines: expected an array, not an object"},
     {"NameMissing", R"({"lines": [{"mediaModes": 4}]})", "lines[0].name: missing"},
