@@ -655,6 +655,10 @@ std::optional<std::string> FindRepeatedKey(std::string_view text) {
     std::string key;
     std::size_t index = 0;
   };
+  // The JSON reader ends its input at the first NUL; what follows was never
+  // read and is not scanned either. The scan never trusts the text's shape:
+  // an unbalanced bracket or an unended string ends it.
+  text = text.substr(0, text.find('\0'));
   std::vector<Frame> frames;
   bool expectKey = false;
   std::size_t line = 1;
@@ -673,8 +677,11 @@ std::optional<std::string> FindRepeatedKey(std::string_view text) {
       frames.push_back(Frame{c == '{', std::move(path), {}, {}, 0});
       expectKey = c == '{';
     } else if (c == '}' || c == ']') {
+      if (frames.empty()) return std::nullopt;
       frames.pop_back();
+      expectKey = false;
     } else if (c == ',') {
+      if (frames.empty()) return std::nullopt;
       if (frames.back().object) {
         expectKey = true;
       } else {
@@ -682,13 +689,16 @@ std::optional<std::string> FindRepeatedKey(std::string_view text) {
       }
     } else if (c == '"') {
       const std::size_t start = i;
-      for (++i; text[i] != '"'; ++i) {
+      for (++i; i < text.size() && text[i] != '"'; ++i) {
         if (text[i] == '\\') ++i;
       }
-      if (expectKey) {
+      if (i >= text.size()) return std::nullopt;
+      if (expectKey && !frames.empty()) {
         expectKey = false;
         Frame& top = frames.back();
-        top.key = Json::parse(text.begin() + start, text.begin() + i + 1).get<std::string>();
+        const Json key = Json::parse(text.begin() + start, text.begin() + i + 1, nullptr, false);
+        if (!key.is_string()) return std::nullopt;
+        top.key = key.get<std::string>();
         if (!top.keys.insert(top.key).second) {
           return "line " + std::to_string(line) + ", column " + std::to_string(start - lineStart + 1) + ": " +
                  Key(top.path, top.key);

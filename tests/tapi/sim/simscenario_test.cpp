@@ -157,6 +157,8 @@ const BrokenCase kBroken[] = {
     {"RepeatedKeyInALine",
      R"({"lines": [{"name": "A", "mediaModes": 4}, {"name": "B", "mediaModes": 4, "n\u0061me": "C"}]})",
      "line 1, column 75: lines[1].name: the key is given twice"},
+    // Texts after an empty object in a list are values, not keys.
+    {"ValuesAfterEmptyObjectsAreNoKeys", R"({"lines": [{}, "a", {}, "a"]})", "lines[0].name: missing"},
     {"SameKeyInTwoObjectsIsNoRepeat", R"({"lines": [{"name": "A", "x": 1}, {"name": "B"}]})",
      "lines[0].x: unknown key (known keys: name, mediaModes, bearerModes, minApiVersion, maxApiVersion, "
      "negotiateResult, devCapsResult, openResult, providerInfo, devSpecific, permanentLineId, script, "
