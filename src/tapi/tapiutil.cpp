@@ -595,12 +595,13 @@ std::optional<DWORD> ReadFallback(std::string_view text, std::string_view prefix
   return ReadHex(digits);
 }
 
-// A name of the table, or the padded fallback of a value the table lacks.
-std::optional<DWORD> NamedOrPadded(std::span<const NamedValue> table, std::string_view name) {
+// A name of the table, or the "Unknown (...)" fallback (padded or not) of a
+// value the table lacks.
+std::optional<DWORD> NamedOrUnknown(std::span<const NamedValue> table, std::string_view name, bool padded) {
   if (const auto value = FindValue(table, name)) {
     return value;
   }
-  const auto value = ReadFallback(name, "Unknown (", true);
+  const auto value = ReadFallback(name, "Unknown (", padded);
   if (value && FindName(table, *value) == nullptr) {
     return value;
   }
@@ -708,14 +709,7 @@ std::optional<DWORD> LineMessageValue(std::string_view name) {
 }
 
 std::optional<DWORD> CallStateValue(std::string_view name) {
-  if (const auto value = FindValue(CallStateNames, name)) {
-    return value;
-  }
-  const auto value = ReadFallback(name, "Unknown (", false);
-  if (value && FindName(CallStateNames, *value) == nullptr) {
-    return value;
-  }
-  return std::nullopt;
+  return NamedOrUnknown(CallStateNames, name, false);
 }
 
 std::optional<DWORD> CallStateModeValue(DWORD state, std::string_view text) {
@@ -765,8 +759,12 @@ std::optional<DWORD> CallInfoStatesValue(std::string_view text) {
   return flags;
 }
 
-std::optional<DWORD> CallOriginValue(std::string_view name) { return NamedOrPadded(CallOriginNames, name); }
+std::optional<DWORD> CallOriginValue(std::string_view name) {
+  return NamedOrUnknown(CallOriginNames, name, true);
+}
 
-std::optional<DWORD> CallReasonValue(std::string_view name) { return NamedOrPadded(CallReasonNames, name); }
+std::optional<DWORD> CallReasonValue(std::string_view name) {
+  return NamedOrUnknown(CallReasonNames, name, true);
+}
 
 }  // namespace ordalyn
