@@ -20,6 +20,8 @@ function(ordalyn_add_gtest name)
   cmake_parse_arguments(ARG "QT" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   ordalyn_warnings(${name})
+  # The tests' shared helpers (support/scratchdir.h, ...).
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   if(ARG_QT)
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} ordalyn_qt_test_main Qt6::Test GTest::gtest)
     ordalyn_qt_plugins(${name})

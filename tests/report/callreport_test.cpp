@@ -2,7 +2,6 @@
 // edited and cut lines, and the command line with its outputs.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -11,6 +10,7 @@
 #include "report/callsmain.h"
 #include "report/reportwriters.h"
 #include "report/tracereader.h"
+#include "support/scratchdir.h"
 
 namespace ordalyn::report {
 namespace {
@@ -187,12 +187,10 @@ class CallsCommand : public ::testing::Test {
         },
         "\r\n");
   }
-  void TearDown() override {
-    std::remove(trace_.c_str());
-    std::remove(page_.c_str());
-  }
-  const std::string trace_ = ::testing::TempDir() + "calls_test.log";
-  const std::string page_ = ::testing::TempDir() + "calls_test.html";
+  // ctest runs the cases in parallel: each has its files in a folder of its own.
+  const test::ScratchDir scratch_;
+  const std::string trace_ = scratch_.File("calls_test.log");
+  const std::string page_ = scratch_.File("calls_test.html");
 };
 
 TEST_F(CallsCommand, TableAndSummary) {
@@ -263,7 +261,7 @@ TEST_F(CallsCommand, BadOptionsAndUnreadableFilesGiveExitCodeTwo) {
       {"--from", "25:00", trace_},
       {"--to", "10:5", trace_},
       {trace_ + ".missing"},
-      {"--html", ::testing::TempDir() + "no/such/dir/page.html", trace_},
+      {"--html", scratch_.File("no/such/dir/page.html"), trace_},
   };
   for (const auto& args : bad) {
     const ToolRun run = Calls(args);
