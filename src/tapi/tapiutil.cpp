@@ -8,6 +8,8 @@
 #include <string_view>
 #include <utility>
 
+#include "util/utools.h"
+
 namespace ordalyn {
 
 namespace {
@@ -560,25 +562,6 @@ std::optional<DWORD> FindValue(std::span<const NamedValue> table, std::string_vi
   return std::nullopt;
 }
 
-// Upper-case hexadecimal digits as "%X" writes them: no leading zero unless
-// the value is 0, at most eight digits.
-std::optional<DWORD> ReadHex(std::string_view digits) {
-  if (digits.empty() || digits.size() > 8 || (digits.size() > 1 && digits[0] == '0')) {
-    return std::nullopt;
-  }
-  DWORD value = 0;
-  for (const char c : digits) {
-    if (c >= '0' && c <= '9') {
-      value = value * 16 + static_cast<DWORD>(c - '0');
-    } else if (c >= 'A' && c <= 'F') {
-      value = value * 16 + static_cast<DWORD>(c - 'A' + 10);
-    } else {
-      return std::nullopt;
-    }
-  }
-  return value;
-}
-
 // The value inside prefix + digits + ")"; with padded, the digits stand
 // right-aligned in a field of eight characters filled with blanks.
 std::optional<DWORD> ReadFallback(std::string_view text, std::string_view prefix, bool padded) {
@@ -592,7 +575,7 @@ std::optional<DWORD> ReadFallback(std::string_view text, std::string_view prefix
     }
     digits.remove_prefix(std::min(digits.find_first_not_of(' '), digits.size()));
   }
-  return ReadHex(digits);
+  return ReadHex(digits, kHexUpper);
 }
 
 // A name of the table, or the "Unknown (...)" fallback (padded or not) of a

@@ -95,6 +95,72 @@ std::optional<std::int32_t> ReadInteger(std::string_view text) {
   return static_cast<std::int32_t>(magnitude);
 }
 
+std::optional<std::uint32_t> ReadHex(std::string_view digits, unsigned form) {
+  if (digits.empty() || digits.size() > 8 ||
+      ((form & kHexLeadingZeros) == 0 && digits.size() > 1 && digits[0] == '0')) {
+    return std::nullopt;
+  }
+  std::uint32_t value = 0;
+  for (const char c : digits) {
+    std::uint32_t digit = 0;
+    if (c >= '0' && c <= '9') {
+      digit = static_cast<std::uint32_t>(c - '0');
+    } else if (c >= 'A' && c <= 'F') {
+      digit = static_cast<std::uint32_t>(c - 'A' + 10);
+    } else if ((form & kHexAnyCase) != 0 && c >= 'a' && c <= 'f') {
+      digit = static_cast<std::uint32_t>(c - 'a' + 10);
+    } else {
+      return std::nullopt;
+    }
+    value = value * 16 + digit;
+  }
+  return value;
+}
+
+namespace {
+
+// Two or three decimal digits at text[at]; -1 when one of them is none.
+int DecimalAt(std::string_view text, std::size_t at, std::size_t count) {
+  int value = 0;
+  for (std::size_t i = at; i < at + count; ++i) {
+    const char c = text[i];
+    if (c < '0' || c > '9') {
+      return -1;
+    }
+    value = value * 10 + (c - '0');
+  }
+  return value;
+}
+
+}  // namespace
+
+std::optional<std::int64_t> ReadTimeOfDay(std::string_view text, TimeOfDayForm form) {
+  const std::size_t size = text.size();
+  char separator = ':';
+  char milliSeparator = '.';
+  if (form == TimeOfDayForm::kStamp) {
+    separator = size == 12 ? text[2] : '0';
+    milliSeparator = separator;
+    if (size != 12 || (separator >= '0' && separator <= '9')) {
+      return std::nullopt;
+    }
+  } else if (size != 5 && size != 8 && size != 12) {
+    return std::nullopt;
+  }
+  if (text[2] != separator || (size >= 8 && text[5] != separator) ||
+      (size == 12 && text[8] != milliSeparator)) {
+    return std::nullopt;
+  }
+  const int hour = DecimalAt(text, 0, 2);
+  const int minute = DecimalAt(text, 3, 2);
+  const int second = size >= 8 ? DecimalAt(text, 6, 2) : 0;
+  const int milli = size == 12 ? DecimalAt(text, 9, 3) : 0;
+  if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59 || milli < 0) {
+    return std::nullopt;
+  }
+  return ((hour * 60 + minute) * 60 + second) * std::int64_t{1000} + milli;
+}
+
 std::string HexUpper(std::uint32_t value) {
   std::string text;
   AppendHexUpper(text, value);
