@@ -23,14 +23,12 @@ bool IsDialingState(DWORD state) {
 void IdentifierHistory::Note(std::string_view value) {
   if (!value.empty() && Last() != value) {
     joined_ += '\0';
+    lastStart_ = static_cast<std::uint32_t>(joined_.size());
     joined_ += value;
   }
 }
 
-std::string_view IdentifierHistory::Last() const {
-  const std::size_t start = joined_.rfind('\0');
-  return start == std::string::npos ? std::string_view() : std::string_view(joined_).substr(start + 1);
-}
+std::string_view IdentifierHistory::Last() const { return std::string_view(joined_).substr(lastStart_); }
 
 std::vector<std::string_view> IdentifierHistory::Values() const {
   std::vector<std::string_view> values;

@@ -52,6 +52,7 @@ class IdentifierHistory {
 
  private:
   std::string joined_;
+  std::uint32_t lastStart_ = 0;  // where the last value begins in joined_
 };
 
 // kUnknown: a call whose beginning the trace did not see (neither OFFERING

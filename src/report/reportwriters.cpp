@@ -210,7 +210,23 @@ std::string SessionText(const Session& session) {
 struct Column {
   const char* title;
   std::string (*value)(const Call&);
+  // The identifier a column shows, if any: in code page 1252 without control
+  // characters its width is its length, one character a byte.
+  const IdentifierHistory Call::*identifier = nullptr;
 };
+
+// Code page 1252 bytes that the table shows as they are, one character each:
+// no control character, none of the five the code page leaves undefined.
+bool PlainCp1252(std::string_view text) {
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F || byte == 0x81 || byte == 0x8D || byte == 0x8F || byte == 0x90 ||
+        byte == 0x9D) {
+      return false;
+    }
+  }
+  return true;
+}
 
 const Column kColumns[] = {
     {"Handle", [](const Call& c) { return HandleText(c.handle); }},
@@ -221,9 +237,9 @@ const Column kColumns[] = {
        return d ? DurationText(*d) : std::string("-");
      }},
     {"Outcome", [](const Call& c) { return std::string(OutcomeText(CallOutcome(c))); }},
-    {"Caller", [](const Call& c) { return Utf8(c.caller.Last()); }},
-    {"Called", [](const Call& c) { return Utf8(c.called.Last()); }},
-    {"Connected", [](const Call& c) { return Utf8(c.connected.Last()); }},
+    {"Caller", [](const Call& c) { return Utf8(c.caller.Last()); }, &Call::caller},
+    {"Called", [](const Call& c) { return Utf8(c.called.Last()); }, &Call::called},
+    {"Connected", [](const Call& c) { return Utf8(c.connected.Last()); }, &Call::connected},
     {"Final state", [](const Call& c) { return FinalStateText(c, false); }},
 };
 
@@ -306,7 +322,13 @@ void WriteTable(std::ostream& out, const Report& report, const Selection& select
   }
   for (const Call* call : selection.calls) {
     for (std::size_t i = 0; i < kColumnCount; ++i) {
-      widths[i] = std::max(widths[i], Width(Visible(kColumns[i].value(*call))));
+      const Column& column = kColumns[i];
+      const std::string_view raw =
+          column.identifier != nullptr ? ((*call).*(column.identifier)).Last() : std::string_view();
+      const std::size_t width = column.identifier != nullptr && !selection.utf8 && PlainCp1252(raw)
+                                    ? raw.size()
+                                    : Width(Visible(column.value(*call)));
+      widths[i] = std::max(widths[i], width);
     }
   }
   const auto writeRow = [&](const auto& cell) {

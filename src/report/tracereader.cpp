@@ -383,24 +383,26 @@ void TraceReader::ReadEvent(const EventLineView& event, TraceTime time) {
   }
   const bool isState = event.message == LINE_CALLSTATE;
   const DWORD state = event.param1;
-  const auto found = handles_.find(event.handle);
-  Call* call = nullptr;
+  HandleCall* slot = nullptr;
+  if (const auto found = handles_.find(event.handle); found != handles_.end()) {
+    slot = &found->second;
+  }
   if (event.message == LINE_APPNEWCALL) {
-    if (found != handles_.end() && found->second.open) {
-      Call& earlier = report_.calls[found->second.index];
+    if (slot != nullptr && slot->open) {
+      Call& earlier = report_.calls[slot->index];
       earlier.ended = true;
       earlier.endedWithoutIdle = true;
     }
     BeginCall(event.handle, time);
     return;
   }
-  if (found == handles_.end() ||
-      (!found->second.open && isState && (state == LINECALLSTATE_OFFERING || IsDialingState(state)))) {
-    call = &BeginCall(event.handle, time);
-  } else {
-    call = &report_.calls[found->second.index];
+  if (slot == nullptr ||
+      (!slot->open && isState && (state == LINECALLSTATE_OFFERING || IsDialingState(state)))) {
+    BeginCall(event.handle, time);
+    slot = &handles_[event.handle];
   }
-  const bool open = handles_[event.handle].open;
+  Call* call = &report_.calls[slot->index];
+  const bool open = slot->open;
   if (event.identifiersAmbiguous) {
     ++report_.ambiguous;
   } else {
@@ -436,7 +438,7 @@ void TraceReader::ReadEvent(const EventLineView& event, TraceTime time) {
     call->states.push_back(std::move(change));
     if (state == LINECALLSTATE_IDLE) {
       call->ended = true;
-      handles_[event.handle].open = false;
+      slot->open = false;
     }
   }
 }

@@ -35,18 +35,6 @@ std::size_t Find(std::string_view text, std::string_view label, std::size_t from
   return std::string_view::npos;
 }
 
-std::size_t RFind(std::string_view text, std::string_view label) {
-  if (text.size() < label.size()) {
-    return std::string_view::npos;
-  }
-  for (std::size_t at = text.size() - label.size() + 1; at-- > 0;) {
-    if (text[at + 1] == '-' && std::memcmp(text.data() + at, label.data(), label.size()) == 0) {
-      return at;
-    }
-  }
-  return std::string_view::npos;
-}
-
 // The raw parameters are written "%X"; a hand-edited trace may add zeros.
 std::optional<std::uint32_t> ReadParam(std::string_view digits) { return ReadHex(digits, kHexLeadingZeros); }
 
@@ -88,8 +76,10 @@ bool ReadOriginReason(std::string_view text, EventLineView& line) {
     line.reason = *reason;
     return true;
   }
-  const auto origin = CallOriginValue(text);
-  const auto reason = CallReasonValue(text);
+  // Only the fallback may be read by both tables.
+  const bool fallback = !text.empty() && text.front() == 'U';
+  const auto origin = fallback || StartsWith(text, "LINECALLORIGIN_") ? CallOriginValue(text) : std::nullopt;
+  const auto reason = fallback || !origin ? CallReasonValue(text) : std::nullopt;
   if (origin && reason) {
     line.originOrReason = *origin;
   } else if (origin) {
@@ -100,35 +90,85 @@ bool ReadOriginReason(std::string_view text, EventLineView& line) {
   return origin || reason;
 }
 
-// "A - CalledID: B[ - ConnectedID: C][ - (ORIGIN, REASON)]" after the caller's label.
-bool ReadCallInfo(std::string_view body, EventLineView& line) {
-  if (!body.empty() && body.back() == kOriginReasonEnd.back()) {
-    const std::size_t open = RFind(body, kOriginReasonStart);
-    if (open != std::string_view::npos) {
-      const std::size_t inner = open + kOriginReasonStart.size();
-      if (ReadOriginReason(body.substr(inner, body.size() - inner - kOriginReasonEnd.size()), line)) {
-        body = body.substr(0, open);
-      }
+// Where the grammar's " - " pieces stand in the call information and the raw
+// parameters after it, found in one pass.
+struct Pieces {
+  static constexpr int kKept = 3;
+  std::size_t lastDash = std::string_view::npos;   // the raw parameters follow the last one
+  std::size_t lastGroup = std::string_view::npos;  // " - (" of origin and reason
+  std::size_t called[kKept] = {};
+  int calledCount = 0;
+  std::size_t connected[kKept] = {};
+  int connectedCount = 0;
+};
+
+void Note(std::size_t at, std::size_t (&positions)[Pieces::kKept], int& count) {
+  if (count < Pieces::kKept) {
+    positions[count] = at;
+  }
+  ++count;
+}
+
+Pieces FindPieces(std::string_view text) {
+  Pieces pieces;
+  for (std::size_t from = 1; from + 1 < text.size();) {
+    const void* found = std::memchr(text.data() + from, '-', text.size() - from - 1);
+    if (found == nullptr) {
+      break;
+    }
+    const auto dash = static_cast<std::size_t>(static_cast<const char*>(found) - text.data());
+    from = dash + 1;
+    if (text[dash - 1] != ' ' || text[dash + 1] != ' ') {
+      continue;
+    }
+    const std::size_t at = dash - 1;
+    const std::string_view rest = text.substr(at);
+    pieces.lastDash = at;
+    if (rest.size() > 3 && rest[3] == '(') {
+      pieces.lastGroup = at;
+    } else if (StartsWith(rest, kCalledLabel)) {
+      Note(at, pieces.called, pieces.calledCount);
+    } else if (StartsWith(rest, kConnectedLabel)) {
+      Note(at, pieces.connected, pieces.connectedCount);
     }
   }
-  const std::size_t called = Find(body, kCalledLabel);
-  if (called == std::string_view::npos) {
+  return pieces;
+}
+
+// "A - CalledID: B[ - ConnectedID: C][ - (ORIGIN, REASON)]" after the
+// caller's label, ending at end, where the group of origin and reason may begin.
+bool ReadCallInfo(std::string_view body, const Pieces& pieces, std::size_t end, EventLineView& line) {
+  if (pieces.lastGroup != std::string_view::npos && end > pieces.lastGroup && body[end - 1] == ')') {
+    const std::size_t inner = pieces.lastGroup + kOriginReasonStart.size();
+    if (ReadOriginReason(body.substr(inner, end - inner - kOriginReasonEnd.size()), line)) {
+      end = pieces.lastGroup;
+    }
+  }
+  if (pieces.calledCount == 0) {
     return false;
   }
-  const std::size_t calledText = called + kCalledLabel.size();
-  const std::size_t connected = Find(body, kConnectedLabel, calledText);
-  if (Find(body, kCalledLabel, calledText) != std::string_view::npos ||
-      (connected != std::string_view::npos &&
-       Find(body, kConnectedLabel, connected + kConnectedLabel.size()) != std::string_view::npos)) {
+  // More labels than kept: too many to tell where the fields lie.
+  bool ambiguous = pieces.calledCount > 1 || pieces.connectedCount > Pieces::kKept;
+  const std::size_t called = pieces.called[0];
+  std::size_t connected = std::string_view::npos;
+  for (int i = 0; i < pieces.connectedCount && i < Pieces::kKept; ++i) {
+    if (pieces.connected[i] > called && pieces.connected[i] < end) {
+      ambiguous = ambiguous || connected != std::string_view::npos;
+      connected = pieces.connected[i];
+    }
+  }
+  if (ambiguous) {
     line.identifiersAmbiguous = true;
     return true;
   }
-  line.callerId = body.substr(0, called);
+  const std::size_t calledText = called + kCalledLabel.size();
+  line.callerId = body.substr(kCallerLabel.size(), called - kCallerLabel.size());
   if (connected == std::string_view::npos) {
-    line.calledId = body.substr(calledText);
+    line.calledId = body.substr(calledText, end - calledText);
   } else {
     line.calledId = body.substr(calledText, connected - calledText);
-    line.connectedId = body.substr(connected + kConnectedLabel.size());
+    const std::size_t connectedText = connected + kConnectedLabel.size();
+    line.connectedId = body.substr(connectedText, end - connectedText);
   }
   return true;
 }
@@ -243,9 +283,10 @@ std::optional<EventLineView> ReadEventLine(std::string_view text) {
     return std::nullopt;
   }
   line.handle = *handle;
-  body.remove_prefix(kCallerLabel.size());
-  const std::size_t paramsAt = RFind(body, kParamsStart);
-  if (paramsAt == std::string_view::npos || !ReadParams(body.substr(paramsAt + kParamsStart.size()), line)) {
+  const Pieces pieces = FindPieces(body);
+  const std::size_t paramsAt = pieces.lastDash;
+  if (paramsAt == std::string_view::npos || paramsAt < kCallerLabel.size() ||
+      !ReadParams(body.substr(paramsAt + kParamsStart.size()), line)) {
     return std::nullopt;
   }
 
@@ -267,7 +308,7 @@ std::optional<EventLineView> ReadEventLine(std::string_view text) {
       return std::nullopt;
     }
   }
-  if (!ReadCallInfo(body.substr(0, paramsAt), line)) {
+  if (!ReadCallInfo(body, pieces, paramsAt, line)) {
     return std::nullopt;
   }
   return line;

@@ -1,6 +1,7 @@
 #include "utools.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 
 namespace ordalyn {
@@ -95,24 +96,37 @@ std::optional<std::int32_t> ReadInteger(std::string_view text) {
   return static_cast<std::int32_t>(magnitude);
 }
 
+namespace {
+
+// The value of each byte as a hexadecimal digit: 0 to 15 for "0"-"9" and
+// "A"-"F", 16 + value for "a"-"f", 32 for every other byte.
+constexpr auto kHexDigits = [] {
+  std::array<std::uint8_t, 256> table{};
+  for (auto& value : table) value = 32;
+  for (int c = '0'; c <= '9'; ++c) table[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(c - '0');
+  for (int c = 'A'; c <= 'F'; ++c)
+    table[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(c - 'A' + 10);
+  for (int c = 'a'; c <= 'f'; ++c)
+    table[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(16 + c - 'a' + 10);
+  return table;
+}();
+
+}  // namespace
+
 std::optional<std::uint32_t> ReadHex(std::string_view digits, unsigned form) {
   if (digits.empty() || digits.size() > 8 ||
       ((form & kHexLeadingZeros) == 0 && digits.size() > 1 && digits[0] == '0')) {
     return std::nullopt;
   }
+  // Digits beyond what the form allows carry bit 4 (lower case) or 5 (none).
+  const unsigned refused = (form & kHexAnyCase) != 0 ? 32u : 48u;
   std::uint32_t value = 0;
   for (const char c : digits) {
-    std::uint32_t digit = 0;
-    if (c >= '0' && c <= '9') {
-      digit = static_cast<std::uint32_t>(c - '0');
-    } else if (c >= 'A' && c <= 'F') {
-      digit = static_cast<std::uint32_t>(c - 'A' + 10);
-    } else if ((form & kHexAnyCase) != 0 && c >= 'a' && c <= 'f') {
-      digit = static_cast<std::uint32_t>(c - 'a' + 10);
-    } else {
+    const unsigned digit = kHexDigits[static_cast<unsigned char>(c)];
+    if ((digit & refused) != 0) {
       return std::nullopt;
     }
-    value = value * 16 + digit;
+    value = value * 16 + (digit & 15u);
   }
   return value;
 }
