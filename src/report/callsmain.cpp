@@ -169,6 +169,7 @@ int CallsMain(const std::vector<std::string>& args, std::ostream& out, std::ostr
       return 2;
     }
   }
+  errno = 0;  // what a failed write leaves here names its cause
   if (csv) {
     WriteCsv(out, selection);
   } else if (json) {
@@ -176,7 +177,6 @@ int CallsMain(const std::vector<std::string>& args, std::ostream& out, std::ostr
   } else {
     WriteTable(out, report, selection);
   }
-  errno = 0;
   out.flush();
   if (!out) {
     const int error = errno;
