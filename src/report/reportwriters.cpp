@@ -325,9 +325,12 @@ void WriteTable(std::ostream& out, const Report& report, const Selection& select
       const Column& column = kColumns[i];
       const std::string_view raw =
           column.identifier != nullptr ? ((*call).*(column.identifier)).Last() : std::string_view();
-      const std::size_t width = column.identifier != nullptr && !selection.utf8 && PlainCp1252(raw)
-                                    ? raw.size()
-                                    : Width(Visible(column.value(*call)));
+      std::size_t width = 0;
+      if (column.identifier == nullptr) {
+        width = Width(column.value(*call));  // the report's own words and numbers
+      } else {
+        width = !selection.utf8 && PlainCp1252(raw) ? raw.size() : Width(Visible(column.value(*call)));
+      }
       widths[i] = std::max(widths[i], width);
     }
   }
@@ -343,7 +346,9 @@ void WriteTable(std::ostream& out, const Report& report, const Selection& select
   };
   writeRow([](std::size_t i) { return std::string(kColumns[i].title); });
   for (const Call* call : selection.calls) {
-    writeRow([call](std::size_t i) { return Visible(kColumns[i].value(*call)); });
+    writeRow([call](std::size_t i) {
+      return kColumns[i].identifier != nullptr ? Visible(kColumns[i].value(*call)) : kColumns[i].value(*call);
+    });
   }
 
   const Summary summary = Summarise(selection);
