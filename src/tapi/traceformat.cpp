@@ -233,11 +233,15 @@ std::optional<EventLineView> ReadEventLine(std::string_view text) {
   if (StartsWith(text, "Unknown (")) {
     nameEnd = 18;
   } else if (StartsWith(text, "LINE_") || StartsWith(text, "PHONE_")) {
-    nameEnd = text.find_first_of(": ");
+    // Not find_first_of: it calls memchr once for every character.
+    nameEnd = 0;
+    while (nameEnd < text.size() && text[nameEnd] != ':' && text[nameEnd] != ' ') {
+      ++nameEnd;
+    }
   } else {
     return std::nullopt;
   }
-  if (nameEnd == std::string_view::npos || nameEnd > text.size()) {
+  if (nameEnd > text.size()) {
     return std::nullopt;
   }
   EventLineView line;
