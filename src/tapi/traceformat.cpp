@@ -109,9 +109,10 @@ void Note(std::size_t at, std::size_t (&positions)[Pieces::kKept], int& count) {
   ++count;
 }
 
-Pieces FindPieces(std::string_view text) {
+// From the dash at position from on.
+Pieces FindPieces(std::string_view text, std::size_t from) {
   Pieces pieces;
-  for (std::size_t from = 1; from + 1 < text.size();) {
+  while (from + 1 < text.size()) {
     const void* found = std::memchr(text.data() + from, '-', text.size() - from - 1);
     if (found == nullptr) {
       break;
@@ -136,39 +137,42 @@ Pieces FindPieces(std::string_view text) {
 }
 
 // "A - CalledID: B[ - ConnectedID: C][ - (ORIGIN, REASON)]" after the
-// caller's label, ending at end, where the group of origin and reason may begin.
+// caller's label, up to end, where the raw parameters begin. A label counts
+// only where it does not overlap the label before it.
 bool ReadCallInfo(std::string_view body, const Pieces& pieces, std::size_t end, EventLineView& line) {
-  if (pieces.lastGroup != std::string_view::npos && end > pieces.lastGroup && body[end - 1] == ')') {
-    const std::size_t inner = pieces.lastGroup + kOriginReasonStart.size();
-    if (ReadOriginReason(body.substr(inner, end - inner - kOriginReasonEnd.size()), line)) {
-      end = pieces.lastGroup;
-    }
-  }
   if (pieces.calledCount == 0) {
     return false;
   }
   // More labels than kept: too many to tell where the fields lie.
   bool ambiguous = pieces.calledCount > 1 || pieces.connectedCount > Pieces::kKept;
   const std::size_t called = pieces.called[0];
+  const std::size_t calledText = called + kCalledLabel.size();
   std::size_t connected = std::string_view::npos;
   for (int i = 0; i < pieces.connectedCount && i < Pieces::kKept; ++i) {
-    if (pieces.connected[i] > called && pieces.connected[i] < end) {
+    if (pieces.connected[i] >= calledText && pieces.connected[i] < end) {
       ambiguous = ambiguous || connected != std::string_view::npos;
       connected = pieces.connected[i];
+    }
+  }
+  const std::size_t lastText =
+      connected == std::string_view::npos ? calledText : connected + kConnectedLabel.size();
+  if (pieces.lastGroup != std::string_view::npos && pieces.lastGroup >= lastText && end > pieces.lastGroup &&
+      body[end - 1] == kOriginReasonEnd.back()) {
+    const std::size_t inner = pieces.lastGroup + kOriginReasonStart.size();
+    if (ReadOriginReason(body.substr(inner, end - inner - kOriginReasonEnd.size()), line)) {
+      end = pieces.lastGroup;
     }
   }
   if (ambiguous) {
     line.identifiersAmbiguous = true;
     return true;
   }
-  const std::size_t calledText = called + kCalledLabel.size();
   line.callerId = body.substr(kCallerLabel.size(), called - kCallerLabel.size());
   if (connected == std::string_view::npos) {
     line.calledId = body.substr(calledText, end - calledText);
   } else {
     line.calledId = body.substr(calledText, connected - calledText);
-    const std::size_t connectedText = connected + kConnectedLabel.size();
-    line.connectedId = body.substr(connectedText, end - connectedText);
+    line.connectedId = body.substr(lastText, end - lastText);
   }
   return true;
 }
@@ -287,7 +291,8 @@ std::optional<EventLineView> ReadEventLine(std::string_view text) {
     return std::nullopt;
   }
   line.handle = *handle;
-  const Pieces pieces = FindPieces(body);
+  // The caller's label is the first piece; nothing may overlap it.
+  const Pieces pieces = FindPieces(body, kCallerLabel.size() + 1);
   const std::size_t paramsAt = pieces.lastDash;
   if (paramsAt == std::string_view::npos || paramsAt < kCallerLabel.size() ||
       !ReadParams(body.substr(paramsAt + kParamsStart.size()), line)) {
