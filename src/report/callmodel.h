@@ -72,6 +72,7 @@ struct Call {
   TraceTime lastElapsed = 0;
   bool ended = false;             // reached IDLE, or ended without it; end is then lastSeen
   bool endedWithoutIdle = false;  // a new LINE_APPNEWCALL for its handle came first
+  bool announced = false;         // began with its LINE_APPNEWCALL
   std::vector<StateChange> states;
   IdentifierHistory caller, called, connected;
   DWORD origin = 0;  // the last origin and reason the trace named; 0 for none

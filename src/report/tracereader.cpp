@@ -153,6 +153,13 @@ void TraceReader::EndInput() {
 
 Report TraceReader::Finish() {
   handles_.clear();
+  // A handle seen only in LINE_CALLINFO lines (the trace began after its
+  // call's states) makes no call of its own.
+  const auto stateless = [](const Call& call) { return !call.announced && call.states.empty(); };
+  if (std::any_of(report_.calls.begin(), report_.calls.end(), stateless)) {
+    report_.calls.erase(std::remove_if(report_.calls.begin(), report_.calls.end(), stateless),
+                        report_.calls.end());
+  }
   report_.utf8 = encoding_ == InputEncoding::kUtf8 ||
                  (encoding_ == InputEncoding::kAuto && utf8MultiByte_ && !utf8Invalid_ && utf8Pending_ == 0);
   return std::move(report_);
@@ -393,7 +400,7 @@ void TraceReader::ReadEvent(const EventLineView& event, TraceTime time) {
       earlier.ended = true;
       earlier.endedWithoutIdle = true;
     }
-    BeginCall(event.handle, time);
+    BeginCall(event.handle, time).announced = true;
     return;
   }
   if (slot == nullptr ||

@@ -184,6 +184,11 @@ TEST(CallReport, CallRules) {
         "CalledID:  - "
         "8000|0|0"},
        {Outcome::kMissed}},
+      {"a handle seen only in LINE_CALLINFO makes no call",
+       {"10:00:00:001 | LINE_CALLINFO: LINECALLINFOSTATE_CALLERID - hCall: 00000009 - CallerID: 77 - "
+        "CalledID:  - "
+        "8000|0|0"},
+       {}},
       {"a second LINE_APPNEWCALL ends the earlier call",
        {"10:00:00:000 | LINE_APPNEWCALL - hCall: 00000005 - 0|5|2",
         CallState("10:00:00:001", "LINECALLSTATE_OFFERING; ACTIVE", "00000005", ended, "2|1|0"),
@@ -209,7 +214,7 @@ TEST(CallReport, CallRules) {
   const Report after = Read(Join(cases[6].lines, "\n"));
   EXPECT_EQ(after.calls[0].caller.Last(), "77");
   EXPECT_EQ(Duration(after.calls[0]), 2000);
-  const Report twice = Read(Join(cases[7].lines, "\n"));
+  const Report twice = Read(Join(cases[8].lines, "\n"));
   EXPECT_TRUE(twice.calls[0].ended && twice.calls[0].endedWithoutIdle);
 }
 
