@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstdio>
 #include <ostream>
 #include <string>
@@ -435,49 +436,100 @@ void WriteCsv(std::ostream& out, const Selection& selection) {
 
 namespace {
 
-void WriteJsonHistory(std::ostream& out, const char* name, const IdentifierHistory& history) {
-  out << "\"" << name << "\":" << JsonString(Utf8(history.Last())) << ",\"" << name << "_earlier\":[";
-  bool first = true;
-  for (const std::string_view value : history.Earlier()) {
-    out << (first ? "" : ",") << JsonString(Utf8(value));
-    first = false;
-  }
-  out << "]";
+// A whole number in decimal, as JSON writes it.
+void AppendNumber(std::string& text, std::int64_t value) {
+  char digits[24];
+  const auto result = std::to_chars(digits, digits + sizeof digits, value);
+  text.append(digits, result.ptr);
 }
 
-void WriteJsonCall(std::ostream& out, const Call& call) {
-  const auto duration = Duration(call);
-  const auto offering = OfferingToConnected(call);
-  out << "{\"handle\":\"" << HandleText(call.handle) << "\",\"session\":" << (call.session + 1)
-      << ",\"start\":\"" << TimeText(call.start) << "\",\"start_ms\":" << call.start << ",\"end\":";
-  if (call.ended) {
-    out << "\"" << TimeText(call.lastSeen) << "\"";
+void AppendOptionalNumber(std::string& text, const std::optional<TraceTime>& value) {
+  if (value) {
+    AppendNumber(text, *value);
   } else {
-    out << "null";
+    text += "null";
   }
-  out << ",\"duration_ms\":" << (duration ? std::to_string(*duration) : "null") << ",\"outcome\":\""
-      << OutcomeText(CallOutcome(call)) << "\",";
-  WriteJsonHistory(out, "caller", call.caller);
-  out << ",";
-  WriteJsonHistory(out, "called", call.called);
-  out << ",";
-  WriteJsonHistory(out, "connected", call.connected);
-  out << ",\"origin\":" << JsonString(OriginText(call)) << ",\"reason\":" << JsonString(ReasonText(call))
-      << ",\"origin_or_reason\":" << JsonString(OriginOrReasonText(call))
-      << ",\"ended_without_idle\":" << (call.endedWithoutIdle ? "true" : "false")
-      << ",\"offering_to_connected_ms\":" << (offering ? std::to_string(*offering) : "null")
-      << ",\"connected_ms\":" << TimeConnected(call)
-      << ",\"final_state\":" << JsonString(FinalStateText(call, true)) << ",\"states\":[";
+}
+
+void AppendJsonHistory(std::string& text, const char* name, const IdentifierHistory& history) {
+  text += '"';
+  text += name;
+  text += "\":";
+  text += JsonString(Utf8(history.Last()));
+  text += ",\"";
+  text += name;
+  text += "_earlier\":[";
+  bool first = true;
+  for (const std::string_view value : history.Earlier()) {
+    text += first ? "" : ",";
+    text += JsonString(Utf8(value));
+    first = false;
+  }
+  text += ']';
+}
+
+// One call as a JSON object, composed in one string and written at once.
+void WriteJsonCall(std::ostream& out, const Call& call) {
+  std::string text;
+  text.reserve(512 + 160 * call.states.size());
+  text += "{\"handle\":\"";
+  text += HandleText(call.handle);
+  text += "\",\"session\":";
+  AppendNumber(text, static_cast<std::int64_t>(call.session + 1));
+  text += ",\"start\":\"";
+  text += TimeText(call.start);
+  text += "\",\"start_ms\":";
+  AppendNumber(text, call.start);
+  text += ",\"end\":";
+  if (call.ended) {
+    text += '"';
+    text += TimeText(call.lastSeen);
+    text += '"';
+  } else {
+    text += "null";
+  }
+  text += ",\"duration_ms\":";
+  AppendOptionalNumber(text, Duration(call));
+  text += ",\"outcome\":\"";
+  text += OutcomeText(CallOutcome(call));
+  text += "\",";
+  AppendJsonHistory(text, "caller", call.caller);
+  text += ',';
+  AppendJsonHistory(text, "called", call.called);
+  text += ',';
+  AppendJsonHistory(text, "connected", call.connected);
+  text += ",\"origin\":";
+  text += JsonString(OriginText(call));
+  text += ",\"reason\":";
+  text += JsonString(ReasonText(call));
+  text += ",\"origin_or_reason\":";
+  text += JsonString(OriginOrReasonText(call));
+  text += ",\"ended_without_idle\":";
+  text += call.endedWithoutIdle ? "true" : "false";
+  text += ",\"offering_to_connected_ms\":";
+  AppendOptionalNumber(text, OfferingToConnected(call));
+  text += ",\"connected_ms\":";
+  AppendNumber(text, TimeConnected(call));
+  text += ",\"final_state\":";
+  text += JsonString(FinalStateText(call, true));
+  text += ",\"states\":[";
   for (std::size_t i = 0; i < call.states.size(); ++i) {
     const StateChange& change = call.states[i];
     const std::string mode = CallStateModeText(change.state, change.mode);
-    out << (i > 0 ? "," : "") << "{\"time\":\"" << TimeText(change.time) << "\",\"time_ms\":" << change.time
-        << ",\"state\":" << JsonString(CallStateName(change.state))
-        << ",\"mode\":" << JsonString(mode.empty() ? mode : mode.substr(2))
-        << ",\"line\":" << change.lineNumber;
-    out << "}";
+    text += i > 0 ? ",{\"time\":\"" : "{\"time\":\"";
+    text += TimeText(change.time);
+    text += "\",\"time_ms\":";
+    AppendNumber(text, change.time);
+    text += ",\"state\":";
+    text += JsonString(CallStateName(change.state));
+    text += ",\"mode\":";
+    text += JsonString(mode.empty() ? std::string_view() : std::string_view(mode).substr(2));
+    text += ",\"line\":";
+    AppendNumber(text, change.lineNumber);
+    text += '}';
   }
-  out << "]}";
+  text += "]}";
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
 }  // namespace
