@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "tapi/traceformat.h"
 #include "util/ioerror.h"
 #include "util/utools.h"
 
@@ -10,8 +11,6 @@ namespace ordalyn {
 namespace {
 
 constexpr char kLineEnd[] = "\r\n";
-constexpr std::size_t kSeparatorWidth = 92;
-constexpr std::size_t kHeaderRuleWidth = 48;
 
 }  // namespace
 
@@ -54,18 +53,20 @@ void TraceLog::LogLine(const std::string& text) {
   std::string line;
   line.reserve(16 + 3 * timeSeparator_.size() + text.size());
   AppendStamp(line, clock_.Now(), timeSeparator_);
-  line += " | ";
+  line += traceformat::kStampEnd;
   line += text;
   Write(line);
 }
 
-void TraceLog::LogSeparator() { Write(std::string(kSeparatorWidth, '-')); }
+void TraceLog::LogSeparator() {
+  Write(std::string(traceformat::kSeparatorWidth, traceformat::kSeparatorChar));
+}
 
 void TraceLog::LogHeader() {
   WriteAllOf([this] {
-    Write("Ordalyn - " + (buildLabelText_ ? buildLabelText_() : std::string()));
+    Write(std::string(traceformat::kHeaderStart) + (buildLabelText_ ? buildLabelText_() : std::string()));
     Write(copyrightLabelText_ ? copyrightLabelText_() : std::string());
-    Write(std::string(kHeaderRuleWidth, '='));
+    Write(std::string(traceformat::kHeaderRuleWidth, traceformat::kHeaderRuleChar));
     Write(std::string());
   });
 }

@@ -8,29 +8,27 @@ namespace ordalyn::report {
 
 namespace {
 
-// LINEDISCONNECTMODE values that tell of a call that could not be made.
-constexpr DWORD kDisconnectBusy = 0x20;
-constexpr DWORD kDisconnectFailures = 0x80       // BADADDRESS
-                                      | 0x100    // UNREACHABLE
-                                      | 0x200    // CONGESTION
-                                      | 0x400    // INCOMPATIBLE
-                                      | 0x800    // UNAVAIL
-                                      | 0x1000;  // NODIALTONE
-constexpr DWORD kOriginOutbound = 0x1;
+// The disconnect modes that tell of a call that could not be made.
+constexpr DWORD kDisconnectFailures = LINEDISCONNECTMODE_BADADDRESS | LINEDISCONNECTMODE_UNREACHABLE |
+                                      LINEDISCONNECTMODE_CONGESTION | LINEDISCONNECTMODE_INCOMPATIBLE |
+                                      LINEDISCONNECTMODE_UNAVAIL | LINEDISCONNECTMODE_NODIALTONE;
 
 }  // namespace
+
+bool IsDialingState(DWORD state) {
+  return state == LINECALLSTATE_DIALTONE || state == LINECALLSTATE_DIALING ||
+         state == LINECALLSTATE_RINGBACK || state == LINECALLSTATE_PROCEEDING;
+}
 
 void IdentifierHistory::Note(std::string_view value) {
   if (!value.empty() && Last() != value) {
     joined_ += '\0';
+    lastStart_ = static_cast<std::uint32_t>(joined_.size());
     joined_ += value;
   }
 }
 
-std::string_view IdentifierHistory::Last() const {
-  const std::size_t start = joined_.rfind('\0');
-  return start == std::string::npos ? std::string_view() : std::string_view(joined_).substr(start + 1);
-}
+std::string_view IdentifierHistory::Last() const { return std::string_view(joined_).substr(lastStart_); }
 
 std::vector<std::string_view> IdentifierHistory::Values() const {
   std::vector<std::string_view> values;
@@ -64,6 +62,8 @@ const char* OutcomeText(Outcome outcome) {
       return "busy";
     case Outcome::kFailed:
       return "failed";
+    case Outcome::kUnknown:
+      return "unknown";
     case Outcome::kStillOpen:
       break;
   }
@@ -77,29 +77,29 @@ Outcome CallOutcome(const Call& call) {
   bool connected = false;
   bool busy = false;
   bool failed = false;
-  bool dialled = (call.origin & kOriginOutbound) != 0;
+  bool offered = false;
+  // The origin counts only as the named value: an unnamed one is no flag.
+  bool dialled = call.origin == LINECALLORIGIN_OUTBOUND;
   for (const StateChange& change : call.states) {
     switch (change.state) {
-      case kStateConnected:
+      case LINECALLSTATE_OFFERING:
+        offered = true;
+        break;
+      case LINECALLSTATE_CONNECTED:
         connected = true;
         break;
-      case kStateBusy:
+      case LINECALLSTATE_BUSY:
         busy = true;
         break;
-      case kStateSpecialInfo:
+      case LINECALLSTATE_SPECIALINFO:
         failed = true;
         break;
-      case kStateDisconnected:
-        busy = busy || change.mode == kDisconnectBusy;
+      case LINECALLSTATE_DISCONNECTED:
+        busy = busy || change.mode == LINEDISCONNECTMODE_BUSY;
         failed = failed || (change.mode & kDisconnectFailures) != 0;
         break;
-      case kStateDialTone:
-      case kStateDialing:
-      case kStateRingBack:
-      case kStateProceeding:
-        dialled = true;
-        break;
       default:
+        dialled = dialled || IsDialingState(change.state);
         break;
     }
   }
@@ -112,23 +112,26 @@ Outcome CallOutcome(const Call& call) {
   if (dialled) {
     return Outcome::kOutgoing;
   }
-  return connected ? Outcome::kAnswered : Outcome::kMissed;
+  if (connected) {
+    return Outcome::kAnswered;
+  }
+  return offered ? Outcome::kMissed : Outcome::kUnknown;
 }
 
 std::optional<TraceTime> Duration(const Call& call) {
   if (!call.ended) {
     return std::nullopt;
   }
-  return call.lastSeen - call.start;
+  return call.lastElapsed - call.startElapsed;
 }
 
 std::optional<TraceTime> OfferingToConnected(const Call& call) {
   std::optional<TraceTime> offered;
   for (const StateChange& change : call.states) {
-    if (change.state == kStateOffering && !offered) {
-      offered = change.time;
-    } else if (change.state == kStateConnected && offered) {
-      return change.time - *offered;
+    if (change.state == LINECALLSTATE_OFFERING && !offered) {
+      offered = change.elapsed;
+    } else if (change.state == LINECALLSTATE_CONNECTED && offered) {
+      return change.elapsed - *offered;
     }
   }
   return std::nullopt;
@@ -137,9 +140,9 @@ std::optional<TraceTime> OfferingToConnected(const Call& call) {
 TraceTime TimeConnected(const Call& call) {
   TraceTime total = 0;
   for (std::size_t i = 0; i < call.states.size(); ++i) {
-    if (call.states[i].state == kStateConnected) {
-      const TraceTime until = i + 1 < call.states.size() ? call.states[i + 1].time : call.lastSeen;
-      total += until - call.states[i].time;
+    if (call.states[i].state == LINECALLSTATE_CONNECTED) {
+      const TraceTime until = i + 1 < call.states.size() ? call.states[i + 1].elapsed : call.lastElapsed;
+      total += until - call.states[i].elapsed;
     }
   }
   return total;

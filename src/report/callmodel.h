@@ -3,7 +3,10 @@
 //
 // Times are milliseconds from midnight of the trace's first day: stamps carry
 // no date, so a stamp that goes back by more than an hour counts as the next
-// day. Texts are code page 1252, as in the trace.
+// day. A stamp that goes back by an hour or less is a clock change (daylight
+// saving, a clock set by hand): the times shown keep what the stamps say, and
+// beside them an elapsed time that never goes back measures the durations.
+// Texts are the trace's bytes (code page 1252, or UTF-8 when the input is).
 #pragma once
 
 #include <cstdint>
@@ -21,22 +24,13 @@ using TraceTime = std::int64_t;
 
 inline constexpr TraceTime kMsPerDay = 24LL * 60 * 60 * 1000;
 
-// LINECALLSTATE values the call model looks at.
-inline constexpr DWORD kStateIdle = 0x1;
-inline constexpr DWORD kStateOffering = 0x2;
-inline constexpr DWORD kStateAccepted = 0x4;
-inline constexpr DWORD kStateDialTone = 0x8;
-inline constexpr DWORD kStateDialing = 0x10;
-inline constexpr DWORD kStateRingBack = 0x20;
-inline constexpr DWORD kStateBusy = 0x40;
-inline constexpr DWORD kStateSpecialInfo = 0x80;
-inline constexpr DWORD kStateConnected = 0x100;
-inline constexpr DWORD kStateProceeding = 0x200;
-inline constexpr DWORD kStateDisconnected = 0x4000;
+// The states of the dialling side: DIALTONE, DIALING, RINGBACK, PROCEEDING.
+bool IsDialingState(DWORD state);
 
 // One state a call went through: the LINE_CALLSTATE line that reported it.
 struct StateChange {
   TraceTime time = 0;
+  TraceTime elapsed = 0;  // on the clock that never goes back
   DWORD state = 0;
   DWORD mode = 0;
   std::uint32_t lineNumber = 0;  // in its input, counted from 1 (the last of 2^32 - 1 beyond)
@@ -58,11 +52,15 @@ class IdentifierHistory {
 
  private:
   std::string joined_;
+  std::uint32_t lastStart_ = 0;  // where the last value begins in joined_
 };
 
-enum class Outcome { kAnswered, kMissed, kOutgoing, kBusy, kFailed, kStillOpen };
+// kUnknown: a call whose beginning the trace did not see (neither OFFERING
+// nor a dialling state nor an outbound origin), which never connected.
+enum class Outcome { kAnswered, kMissed, kOutgoing, kBusy, kFailed, kUnknown, kStillOpen };
+inline constexpr std::size_t kOutcomeCount = 7;
 
-// "answered", "missed", "outgoing", "busy", "failed", "still open".
+// "answered", "missed", "outgoing", "busy", "failed", "unknown", "still open".
 const char* OutcomeText(Outcome outcome);
 
 struct Call {
@@ -70,11 +68,17 @@ struct Call {
   std::size_t session = 0;  // index into Report::sessions
   TraceTime start = 0;      // its LINE_APPNEWCALL, or the first line with its handle
   TraceTime lastSeen = 0;   // its last line
-  bool ended = false;       // reached IDLE; end is then lastSeen
+  TraceTime startElapsed = 0;
+  TraceTime lastElapsed = 0;
+  bool ended = false;             // reached IDLE, or ended without it; end is then lastSeen
+  bool endedWithoutIdle = false;  // a new LINE_APPNEWCALL for its handle came first
+  bool announced = false;         // began with its LINE_APPNEWCALL
   std::vector<StateChange> states;
   IdentifierHistory caller, called, connected;
   DWORD origin = 0;  // the last origin and reason the trace named; 0 for none
   DWORD reason = 0;
+  // The last lone "Unknown (...)" that may be the origin or the reason; 0 for none.
+  DWORD originOrReason = 0;
 };
 
 Outcome CallOutcome(const Call& call);
@@ -106,6 +110,7 @@ struct Session {
   std::string lineName;     // with loggedOn
   std::string tapiVersion;  // with loggedOn: "2.2"
   std::vector<ResultLine> results;
+  std::uint64_t linesWithoutCall = 0;  // call lines with handle 00000000
 };
 
 struct Report {
@@ -113,8 +118,14 @@ struct Report {
   std::deque<Call> calls;              // in the order they began
   std::deque<std::string> stateLines;  // the state changes' trace lines, when kept
   std::uint64_t lines = 0;             // all lines read, headers and separators included
+  std::uint64_t traceLines = 0;        // stamped lines that were read as trace lines
   std::uint64_t skipped = 0;           // lines that are no trace lines
+  std::uint64_t tooLong = 0;           // lines longer than the reader holds, skipped unread
+  std::uint64_t ambiguous = 0;         // call lines whose identifiers can be read more than one way
+  std::uint64_t linesWithoutCall = 0;  // call lines with handle 00000000
+  std::uint64_t clockSteps = 0;        // stamps that went back by an hour or less
   bool lastLineCut = false;            // an input ended in the middle of a line that could not be read
+  bool utf8 = false;                   // the texts are UTF-8, not code page 1252
 
   // The trace line of a state change; empty when it was not kept.
   std::string_view StateLine(const StateChange& change) const {

@@ -13,6 +13,7 @@
 #include "report/binarymode.h"
 #include "report/reportwriters.h"
 #include "report/tracereader.h"
+#include "util/utools.h"
 
 namespace ordalyn::report {
 
@@ -20,47 +21,18 @@ namespace {
 
 constexpr const char* kProgram = "ordalyn-calls";
 
-// "hh:mm", "hh:mm:ss" or "hh:mm:ss.zzz": milliseconds after midnight.
-std::optional<std::int64_t> ReadTimeOfDay(const std::string& text) {
-  const auto digits = [&text](std::size_t at, std::size_t count) -> int {
-    int value = 0;
-    for (std::size_t i = at; i < at + count; ++i) {
-      if (i >= text.size() || text[i] < '0' || text[i] > '9') {
-        return -1;
-      }
-      value = value * 10 + (text[i] - '0');
-    }
-    return value;
-  };
-  const std::size_t size = text.size();
-  if ((size != 5 && size != 8 && size != 12) || text[2] != ':' || (size >= 8 && text[5] != ':') ||
-      (size == 12 && text[8] != '.')) {
-    return std::nullopt;
-  }
-  const int hour = digits(0, 2);
-  const int minute = digits(3, 2);
-  const int second = size >= 8 ? digits(6, 2) : 0;
-  const int milli = size == 12 ? digits(9, 3) : 0;
-  if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59 || milli < 0) {
-    return std::nullopt;
-  }
-  return ((hour * 60 + minute) * 60 + second) * std::int64_t{1000} + milli;
-}
-
 // A call handle in hexadecimal, "0x" allowed: "03010A44", "0x3010a44".
-std::optional<DWORD> ReadHandle(std::string text) {
+std::optional<DWORD> ReadHandle(std::string_view text) {
   if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-    text.erase(0, 2);
+    text.remove_prefix(2);
   }
-  if (text.empty() || text.size() > 8 ||
-      text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
-    return std::nullopt;
-  }
-  return static_cast<DWORD>(std::stoul(text, nullptr, 16));
+  return ReadHex(text, kHexLeadingZeros | kHexAnyCase);
 }
 
-// Feeds one input to the reader; an error message when it cannot be read.
-std::optional<std::string> ReadInput(const std::string& name, TraceReader& reader) {
+// Feeds one input to the reader; an error message when it cannot be read or
+// when all inputs together grow beyond limit bytes (0: no limit).
+std::optional<std::string> ReadInput(const std::string& name, TraceReader& reader, std::uint64_t limit,
+                                     std::uint64_t& total) {
   std::FILE* file = nullptr;
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> owned(nullptr, std::fclose);
   if (name == "-") {
@@ -76,6 +48,10 @@ std::optional<std::string> ReadInput(const std::string& name, TraceReader& reade
   std::vector<char> buffer(1 << 20);
   for (;;) {
     const std::size_t count = std::fread(buffer.data(), 1, buffer.size(), file);
+    total += count;
+    if (limit != 0 && total > limit) {
+      return "the input is larger than --max-input " + std::to_string(limit) + " bytes";
+    }
     if (count > 0) {
       reader.Feed(std::string_view(buffer.data(), count));
     }
@@ -105,6 +81,8 @@ int CallsMain(const std::vector<std::string>& args, std::ostream& out, std::ostr
   std::string handleText;
   std::string fromText;
   std::string toText;
+  std::string encodingText = "auto";
+  std::uint64_t maxInput = 0;
   app.add_option("FILE", files, "trace files, read one after another as one trace");
   auto* csvFlag = app.add_flag("--csv", csv, "write CSV (RFC 4180), one row per call, instead of the table");
   app.add_flag("--json", json, "write JSON: the sessions, the calls with their states, the summary")
@@ -115,10 +93,20 @@ int CallsMain(const std::vector<std::string>& args, std::ostream& out, std::ostr
   app.add_option("--from", fromText, "only calls that begin at or after this time of day (hh:mm[:ss[.zzz]])")
       ->type_name("TIME");
   app.add_option("--to", toText, "only calls that begin at or before this time of day")->type_name("TIME");
+  app.add_option("--encoding", encodingText,
+                 "how the trace's texts are read: auto (UTF-8 when the input is valid UTF-8 with\n"
+                 "multi-byte characters, else code page 1252), cp1252 or utf-8")
+      ->type_name("NAME")
+      ->check(CLI::IsMember({"auto", "cp1252", "utf-8"}));
+  app.add_option("--max-input", maxInput, "stop with an error after this many bytes of input (0: no limit)")
+      ->type_name("BYTES");
   app.footer(
-      "Outcomes: answered, missed (offered, never connected), outgoing, busy, failed, still open.\n"
+      "Outcomes: answered, missed (offered, never connected), outgoing, busy, failed, unknown (its "
+      "beginning\n"
+      "was not in the trace), still open.\n"
       "A window whose --to lies before its --from runs across midnight.\n"
-      "Exit status: 0 on success, 2 for bad options or a file that cannot be read or written.");
+      "Exit status: 0 on success, 1 when the input holds no trace line at all, 2 for bad options, a file\n"
+      "that cannot be read or written, or a report that cannot be written.");
 
   Filter filter;
   try {
@@ -134,7 +122,7 @@ int CallsMain(const std::vector<std::string>& args, std::ostream& out, std::ostr
     for (const auto& [name, text, target] :
          {std::tuple{"--from", &fromText, &filter.from}, std::tuple{"--to", &toText, &filter.to}}) {
       if (app.count(name) > 0) {
-        *target = ReadTimeOfDay(*text);
+        *target = ReadTimeOfDay(*text, TimeOfDayForm::kClock);
         if (!*target) {
           throw CLI::ValidationError(name, "needs a time of day hh:mm[:ss[.zzz]], not \"" + *text + "\"");
         }
@@ -156,9 +144,13 @@ int CallsMain(const std::vector<std::string>& args, std::ostream& out, std::ostr
     err << kProgram << ": a trace file, or - for standard input, is needed (see " << kProgram << " --help)\n";
     return 2;
   }
-  TraceReader reader(!html.empty());
+  const InputEncoding encoding = encodingText == "cp1252"  ? InputEncoding::kCp1252
+                                 : encodingText == "utf-8" ? InputEncoding::kUtf8
+                                                           : InputEncoding::kAuto;
+  TraceReader reader(!html.empty(), encoding);
+  std::uint64_t total = 0;
   for (const std::string& file : files) {
-    if (const auto problem = ReadInput(file, reader)) {
+    if (const auto problem = ReadInput(file, reader, maxInput, total)) {
       err << kProgram << ": " << *problem << "\n";
       return 2;
     }
@@ -177,6 +169,7 @@ int CallsMain(const std::vector<std::string>& args, std::ostream& out, std::ostr
       return 2;
     }
   }
+  errno = 0;  // what a failed write leaves here names its cause
   if (csv) {
     WriteCsv(out, selection);
   } else if (json) {
@@ -185,6 +178,16 @@ int CallsMain(const std::vector<std::string>& args, std::ostream& out, std::ostr
     WriteTable(out, report, selection);
   }
   out.flush();
+  if (!out) {
+    const int error = errno;
+    err << kProgram << ": cannot write the report" << (error != 0 ? ": " : "")
+        << (error != 0 ? std::strerror(error) : "") << "\n";
+    return 2;
+  }
+  if (report.traceLines == 0) {
+    err << kProgram << ": no trace line in the input\n";
+    return 1;
+  }
   return 0;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstdio>
 #include <ostream>
 #include <string>
@@ -15,8 +16,24 @@ namespace ordalyn::report {
 
 namespace {
 
-constexpr Outcome kOutcomes[] = {Outcome::kAnswered, Outcome::kMissed, Outcome::kOutgoing,
-                                 Outcome::kBusy,     Outcome::kFailed, Outcome::kStillOpen};
+constexpr Outcome kOutcomes[] = {Outcome::kAnswered, Outcome::kMissed,  Outcome::kOutgoing, Outcome::kBusy,
+                                 Outcome::kFailed,   Outcome::kUnknown, Outcome::kStillOpen};
+static_assert(std::size(kOutcomes) == kOutcomeCount);
+
+// Whether the texts being written are UTF-8 already: set by each writer for
+// the time it writes.
+thread_local bool g_utf8Input = false;
+
+class InputTexts {
+ public:
+  explicit InputTexts(bool utf8) : before_(g_utf8Input) { g_utf8Input = utf8; }
+  ~InputTexts() { g_utf8Input = before_; }
+  InputTexts(const InputTexts&) = delete;
+  InputTexts& operator=(const InputTexts&) = delete;
+
+ private:
+  bool before_;
+};
 
 // "%.8X", as the trace prints a call handle.
 std::string HandleText(DWORD handle) {
@@ -45,8 +62,38 @@ std::string FinalStateText(const Call& call, bool full) {
 
 std::string OriginText(const Call& call) { return call.origin != 0 ? CallOriginName(call.origin) : ""; }
 std::string ReasonText(const Call& call) { return call.reason != 0 ? CallReasonName(call.reason) : ""; }
+// A lone "Unknown (...)" the trace gave for origin or reason, as it stood there.
+std::string OriginOrReasonText(const Call& call) {
+  return call.originOrReason != 0 ? CallOriginName(call.originOrReason) : "";
+}
 
-std::string Utf8(std::string_view text) { return Cp1252ToUtf8(text); }
+std::string Utf8(std::string_view text) { return g_utf8Input ? std::string(text) : Cp1252ToUtf8(text); }
+
+// UTF-8 text for a terminal: control characters (C0, DEL and C1) become
+// "\x1b" and the like, so that none of them reaches the terminal raw.
+std::string Visible(std::string utf8) {
+  std::size_t at = 0;
+  while (at < utf8.size()) {
+    const auto byte = static_cast<unsigned char>(utf8[at]);
+    unsigned code = 0;
+    std::size_t length = 0;
+    if (byte < 0x20 || byte == 0x7F) {
+      code = byte;
+      length = 1;
+    } else if (byte == 0xC2 && at + 1 < utf8.size() && static_cast<unsigned char>(utf8[at + 1]) < 0xA0) {
+      code = static_cast<unsigned char>(utf8[at + 1]);
+      length = 2;
+    } else {
+      ++at;
+      continue;
+    }
+    char escaped[8];
+    std::snprintf(escaped, sizeof escaped, "\\x%02x", code);
+    utf8.replace(at, length, escaped);
+    at += 4;
+  }
+  return utf8;
+}
 
 // The earlier values of an identifier, oldest first, joined by " | ".
 std::string Earlier(const IdentifierHistory& history) {
@@ -83,19 +130,18 @@ void Pad(std::ostream& out, std::size_t width, std::size_t column) {
   }
 }
 
-std::string CsvField(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) {
-    return text;
-  }
-  std::string quoted = "\"";
+// A telephone number after a leading "+" or "-": digits, blanks and "()-./",
+// at least one digit.
+bool IsTelephoneNumber(std::string_view text) {
+  bool digit = false;
   for (const char c : text) {
-    quoted += c;
-    if (c == '"') {
-      quoted += '"';
+    if (c >= '0' && c <= '9') {
+      digit = true;
+    } else if (std::string_view(" ()-./").find(c) == std::string_view::npos) {
+      return false;
     }
   }
-  quoted += '"';
-  return quoted;
+  return digit;
 }
 
 // A JSON string of UTF-8 text; "<" is escaped too, so that the text may
@@ -156,16 +202,32 @@ std::string SessionText(const Session& session) {
   if (!session.loggedOff) {
     text += "; no logoff";
   }
+  if (session.linesWithoutCall > 0) {
+    text += "; " + std::to_string(session.linesWithoutCall) + " lines without a call";
+  }
   return text;
 }
 
 struct Column {
   const char* title;
   std::string (*value)(const Call&);
-  // The identifier a column shows, if any: its width is its length in code
-  // page 1252, one character a byte, with no need to convert it.
+  // The identifier a column shows, if any: in code page 1252 without control
+  // characters its width is its length, one character a byte.
   const IdentifierHistory Call::*identifier = nullptr;
 };
+
+// Code page 1252 bytes that the table shows as they are, one character each:
+// no control character, none of the five the code page leaves undefined.
+bool PlainCp1252(std::string_view text) {
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F || byte == 0x81 || byte == 0x8D || byte == 0x8F || byte == 0x90 ||
+        byte == 0x9D) {
+      return false;
+    }
+  }
+  return true;
+}
 
 const Column kColumns[] = {
     {"Handle", [](const Call& c) { return HandleText(c.handle); }},
@@ -184,8 +246,33 @@ const Column kColumns[] = {
 
 }  // namespace
 
+std::string CsvField(std::string_view text) {
+  std::string cell;
+  if (!text.empty()) {
+    const char first = text.front();
+    if (first == '=' || first == '@' || first == '\t' || first == '\r' ||
+        ((first == '+' || first == '-') && !IsTelephoneNumber(text.substr(1)))) {
+      cell += '\'';
+    }
+  }
+  cell += text;
+  if (cell.find_first_of(",\"\r\n") == std::string::npos) {
+    return cell;
+  }
+  std::string quoted = "\"";
+  for (const char c : cell) {
+    quoted += c;
+    if (c == '"') {
+      quoted += '"';
+    }
+  }
+  quoted += '"';
+  return quoted;
+}
+
 Selection Select(const Report& report, const Filter& filter) {
   Selection selection;
+  selection.utf8 = report.utf8;
   std::vector<bool> sessionUsed(report.sessions.size(), false);
   for (const Call& call : report.calls) {
     if (filter.handle && call.handle != *filter.handle) {
@@ -227,6 +314,7 @@ Summary Summarise(const Selection& selection) {
 }
 
 void WriteTable(std::ostream& out, const Report& report, const Selection& selection) {
+  const InputTexts texts(selection.utf8);
   // Two passes: the widths first, then the rows, so that no row is kept.
   constexpr std::size_t kColumnCount = std::size(kColumns);
   std::size_t widths[kColumnCount];
@@ -235,9 +323,15 @@ void WriteTable(std::ostream& out, const Report& report, const Selection& select
   }
   for (const Call* call : selection.calls) {
     for (std::size_t i = 0; i < kColumnCount; ++i) {
-      const std::size_t width = kColumns[i].identifier != nullptr
-                                    ? ((*call).*(kColumns[i].identifier)).Last().size()
-                                    : Width(kColumns[i].value(*call));
+      const Column& column = kColumns[i];
+      const std::string_view raw =
+          column.identifier != nullptr ? ((*call).*(column.identifier)).Last() : std::string_view();
+      std::size_t width = 0;
+      if (column.identifier == nullptr) {
+        width = Width(column.value(*call));  // the report's own words and numbers
+      } else {
+        width = !selection.utf8 && PlainCp1252(raw) ? raw.size() : Width(Visible(column.value(*call)));
+      }
       widths[i] = std::max(widths[i], width);
     }
   }
@@ -253,7 +347,9 @@ void WriteTable(std::ostream& out, const Report& report, const Selection& select
   };
   writeRow([](std::size_t i) { return std::string(kColumns[i].title); });
   for (const Call* call : selection.calls) {
-    writeRow([call](std::size_t i) { return kColumns[i].value(*call); });
+    writeRow([call](std::size_t i) {
+      return kColumns[i].identifier != nullptr ? Visible(kColumns[i].value(*call)) : kColumns[i].value(*call);
+    });
   }
 
   const Summary summary = Summarise(selection);
@@ -270,24 +366,39 @@ void WriteTable(std::ostream& out, const Report& report, const Selection& select
   out << "Sessions: " << selection.sessions.size() << '\n';
   for (const std::size_t index : selection.sessions) {
     const Session& session = report.sessions[index];
-    out << "  " << (index + 1) << ". " << SessionText(session) << '\n';
+    out << "  " << (index + 1) << ". " << Visible(SessionText(session)) << '\n';
     for (const ResultLine& result : session.results) {
       if (result.error) {
-        out << "     " << TimeText(result.time) << ' ' << result.step << ": Error: " << Utf8(result.result)
-            << '\n';
+        out << "     " << TimeText(result.time) << ' ' << result.step
+            << ": Error: " << Visible(Utf8(result.result)) << '\n';
       }
     }
   }
   out << "Lines: " << report.lines << " read, " << report.skipped << " skipped (not trace lines)";
+  if (report.tooLong > 0) {
+    out << ", " << report.tooLong << " too long (over 64 KiB)";
+  }
+  if (report.ambiguous > 0) {
+    out << ", " << report.ambiguous << " with identifiers that read more than one way";
+  }
+  if (report.linesWithoutCall > 0) {
+    out << ", " << report.linesWithoutCall << " without a call (handle 00000000)";
+  }
   if (report.lastLineCut) {
     out << ", the last line cut short";
   }
   out << '\n';
+  if (report.clockSteps > 0) {
+    out << "Clock steps back (an hour or less): " << report.clockSteps << '\n';
+  }
+  out << "Texts read as " << (report.utf8 ? "UTF-8" : "code page 1252") << '\n';
 }
 
 void WriteCsv(std::ostream& out, const Selection& selection) {
+  const InputTexts texts(selection.utf8);
   out << "handle,session,start,end,duration_ms,outcome,caller,caller_earlier,called,called_earlier,connected,"
-         "connected_earlier,origin,reason,offering_to_connected_ms,connected_ms,final_state,states\r\n";
+         "connected_earlier,origin,reason,origin_or_reason,offering_to_connected_ms,connected_ms,final_state,"
+         "states\r\n";
   for (const Call* call : selection.calls) {
     std::string states;
     for (const StateChange& change : call->states) {
@@ -308,6 +419,7 @@ void WriteCsv(std::ostream& out, const Selection& selection) {
         Utf8(Earlier(call->connected)),
         OriginText(*call),
         ReasonText(*call),
+        OriginOrReasonText(*call),
         OptionalMs(OfferingToConnected(*call)),
         std::to_string(TimeConnected(*call)),
         FinalStateText(*call, true),
@@ -324,52 +436,106 @@ void WriteCsv(std::ostream& out, const Selection& selection) {
 
 namespace {
 
-void WriteJsonHistory(std::ostream& out, const char* name, const IdentifierHistory& history) {
-  out << "\"" << name << "\":" << JsonString(Utf8(history.Last())) << ",\"" << name << "_earlier\":[";
-  bool first = true;
-  for (const std::string_view value : history.Earlier()) {
-    out << (first ? "" : ",") << JsonString(Utf8(value));
-    first = false;
-  }
-  out << "]";
+// A whole number in decimal, as JSON writes it.
+void AppendNumber(std::string& text, std::int64_t value) {
+  char digits[24];
+  const auto result = std::to_chars(digits, digits + sizeof digits, value);
+  text.append(digits, result.ptr);
 }
 
-void WriteJsonCall(std::ostream& out, const Call& call) {
-  const auto duration = Duration(call);
-  const auto offering = OfferingToConnected(call);
-  out << "{\"handle\":\"" << HandleText(call.handle) << "\",\"session\":" << (call.session + 1)
-      << ",\"start\":\"" << TimeText(call.start) << "\",\"start_ms\":" << call.start << ",\"end\":";
-  if (call.ended) {
-    out << "\"" << TimeText(call.lastSeen) << "\"";
+void AppendOptionalNumber(std::string& text, const std::optional<TraceTime>& value) {
+  if (value) {
+    AppendNumber(text, *value);
   } else {
-    out << "null";
+    text += "null";
   }
-  out << ",\"duration_ms\":" << (duration ? std::to_string(*duration) : "null") << ",\"outcome\":\""
-      << OutcomeText(CallOutcome(call)) << "\",";
-  WriteJsonHistory(out, "caller", call.caller);
-  out << ",";
-  WriteJsonHistory(out, "called", call.called);
-  out << ",";
-  WriteJsonHistory(out, "connected", call.connected);
-  out << ",\"origin\":" << JsonString(OriginText(call)) << ",\"reason\":" << JsonString(ReasonText(call))
-      << ",\"offering_to_connected_ms\":" << (offering ? std::to_string(*offering) : "null")
-      << ",\"connected_ms\":" << TimeConnected(call)
-      << ",\"final_state\":" << JsonString(FinalStateText(call, true)) << ",\"states\":[";
+}
+
+void AppendJsonHistory(std::string& text, const char* name, const IdentifierHistory& history) {
+  text += '"';
+  text += name;
+  text += "\":";
+  text += JsonString(Utf8(history.Last()));
+  text += ",\"";
+  text += name;
+  text += "_earlier\":[";
+  bool first = true;
+  for (const std::string_view value : history.Earlier()) {
+    text += first ? "" : ",";
+    text += JsonString(Utf8(value));
+    first = false;
+  }
+  text += ']';
+}
+
+// One call as a JSON object, composed in one string and written at once.
+void WriteJsonCall(std::ostream& out, const Call& call) {
+  std::string text;
+  text.reserve(512 + 160 * call.states.size());
+  text += "{\"handle\":\"";
+  text += HandleText(call.handle);
+  text += "\",\"session\":";
+  AppendNumber(text, static_cast<std::int64_t>(call.session + 1));
+  text += ",\"start\":\"";
+  text += TimeText(call.start);
+  text += "\",\"start_ms\":";
+  AppendNumber(text, call.start);
+  text += ",\"end\":";
+  if (call.ended) {
+    text += '"';
+    text += TimeText(call.lastSeen);
+    text += '"';
+  } else {
+    text += "null";
+  }
+  text += ",\"duration_ms\":";
+  AppendOptionalNumber(text, Duration(call));
+  text += ",\"outcome\":\"";
+  text += OutcomeText(CallOutcome(call));
+  text += "\",";
+  AppendJsonHistory(text, "caller", call.caller);
+  text += ',';
+  AppendJsonHistory(text, "called", call.called);
+  text += ',';
+  AppendJsonHistory(text, "connected", call.connected);
+  text += ",\"origin\":";
+  text += JsonString(OriginText(call));
+  text += ",\"reason\":";
+  text += JsonString(ReasonText(call));
+  text += ",\"origin_or_reason\":";
+  text += JsonString(OriginOrReasonText(call));
+  text += ",\"ended_without_idle\":";
+  text += call.endedWithoutIdle ? "true" : "false";
+  text += ",\"offering_to_connected_ms\":";
+  AppendOptionalNumber(text, OfferingToConnected(call));
+  text += ",\"connected_ms\":";
+  AppendNumber(text, TimeConnected(call));
+  text += ",\"final_state\":";
+  text += JsonString(FinalStateText(call, true));
+  text += ",\"states\":[";
   for (std::size_t i = 0; i < call.states.size(); ++i) {
     const StateChange& change = call.states[i];
     const std::string mode = CallStateModeText(change.state, change.mode);
-    out << (i > 0 ? "," : "") << "{\"time\":\"" << TimeText(change.time) << "\",\"time_ms\":" << change.time
-        << ",\"state\":" << JsonString(CallStateName(change.state))
-        << ",\"mode\":" << JsonString(mode.empty() ? mode : mode.substr(2))
-        << ",\"line\":" << change.lineNumber;
-    out << "}";
+    text += i > 0 ? ",{\"time\":\"" : "{\"time\":\"";
+    text += TimeText(change.time);
+    text += "\",\"time_ms\":";
+    AppendNumber(text, change.time);
+    text += ",\"state\":";
+    text += JsonString(CallStateName(change.state));
+    text += ",\"mode\":";
+    text += JsonString(mode.empty() ? std::string_view() : std::string_view(mode).substr(2));
+    text += ",\"line\":";
+    AppendNumber(text, change.lineNumber);
+    text += '}';
   }
-  out << "]}";
+  text += "]}";
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
 }  // namespace
 
 void WriteJson(std::ostream& out, const Report& report, const Selection& selection) {
+  const InputTexts texts(selection.utf8);
   const Summary summary = Summarise(selection);
   out << "{\"sessions\":[";
   bool first = true;
@@ -378,7 +544,8 @@ void WriteJson(std::ostream& out, const Report& report, const Selection& selecti
     out << (first ? "" : ",") << "\n{\"session\":" << (index + 1) << ",\"start\":\""
         << TimeText(session.start) << "\",\"end\":\"" << TimeText(session.end)
         << "\",\"logged_on\":" << (session.loggedOn ? "true" : "false")
-        << ",\"logged_off\":" << (session.loggedOff ? "true" : "false");
+        << ",\"logged_off\":" << (session.loggedOff ? "true" : "false")
+        << ",\"lines_without_call\":" << session.linesWithoutCall;
     if (session.loggedOn) {
       out << ",\"line\":" << session.line << ",\"line_name\":" << JsonString(Utf8(session.lineName))
           << ",\"tapi_version\":" << JsonString(Utf8(session.tapiVersion));
@@ -413,7 +580,10 @@ void WriteJson(std::ostream& out, const Report& report, const Selection& selecti
     out << "null";
   }
   out << ",\"lines\":" << report.lines << ",\"skipped\":" << report.skipped
-      << ",\"last_line_cut\":" << (report.lastLineCut ? "true" : "false") << "}}\n";
+      << ",\"too_long\":" << report.tooLong << ",\"ambiguous\":" << report.ambiguous
+      << ",\"lines_without_call\":" << report.linesWithoutCall << ",\"clock_steps\":" << report.clockSteps
+      << ",\"last_line_cut\":" << (report.lastLineCut ? "true" : "false") << ",\"encoding\":\""
+      << (report.utf8 ? "UTF-8" : "cp1252") << "\"}}\n";
 }
 
 namespace {
@@ -494,6 +664,8 @@ const char* OutcomeClass(Outcome outcome) {
       return "o-failed";
     case Outcome::kStillOpen:
       return "o-still";
+    case Outcome::kUnknown:
+      return "o-unknown";
     case Outcome::kOutgoing:
       break;
   }
@@ -503,6 +675,7 @@ const char* OutcomeClass(Outcome outcome) {
 }  // namespace
 
 void WriteHtml(std::ostream& out, const Report& report, const Selection& selection) {
+  const InputTexts texts(selection.utf8);
   const Summary summary = Summarise(selection);
   out << "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
          "<meta name=\"viewport\" content=\"width=device-width\"><title>Ordalyn calls</title><style>"

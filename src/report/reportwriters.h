@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <iosfwd>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "report/callmodel.h"
@@ -26,22 +28,29 @@ struct Filter {
 struct Selection {
   std::vector<const Call*> calls;
   std::vector<std::size_t> sessions;
+  bool utf8 = false;  // the report's texts are UTF-8 already, not code page 1252
 };
 
 Selection Select(const Report& report, const Filter& filter);
 
 struct Summary {
   std::size_t calls = 0;
-  std::size_t byOutcome[6] = {};  // indexed by Outcome
+  std::size_t byOutcome[kOutcomeCount] = {};  // indexed by Outcome
   const Call* longest = nullptr;
 };
 
 Summary Summarise(const Selection& selection);
 
-// One row per call, then the summary, the sessions and the skipped lines.
+// One row per call, then the summary, the sessions and the lines read. Control
+// characters from the trace are shown as "\x1b", never sent to the terminal.
 void WriteTable(std::ostream& out, const Report& report, const Selection& selection);
-// RFC 4180: a header row, one row per call, CR LF after every row.
+// RFC 4180: a header row, one row per call, CR LF after every row. A cell that
+// begins with "=", "@", a tab or CR, or with "+" or "-" not followed by a
+// telephone number (digits, blanks and "()-./"), gets a "'" in front, so that
+// a spreadsheet takes it as text, not as a formula.
 void WriteCsv(std::ostream& out, const Selection& selection);
+// The cell as WriteCsv writes it, quotes included.
+std::string CsvField(std::string_view text);
 void WriteJson(std::ostream& out, const Report& report, const Selection& selection);
 // The page shows the summary, the sessions, a timeline and the table; the
 // timeline's hover texts are the trace lines of the states when the report

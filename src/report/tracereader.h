@@ -3,28 +3,40 @@
 // not with the lines. Plain C++: no Qt.
 //
 // It reads what the program writes, on screen, in saved logs and in
-// background files: code page 1252, lines ending CR LF or LF, stamps
-// "hh:nn:ss:zzz" with any one-character time separator, the log header and
-// separators, several logon-logoff sessions. A line that is none of these,
-// or a trace line whose pieces do not agree (its names against its raw
-// parameters), is counted as skipped and changes nothing.
+// background files, with the grammar the tracer writes with
+// (tapi/traceformat.h): lines ending CR LF, LF or CR, stamps "hh:nn:ss:zzz"
+// with any one-character time separator, the log header and separators,
+// several logon-logoff sessions. A line that is none of these, or a trace
+// line whose pieces do not agree (its names against its raw parameters), is
+// counted as skipped and changes nothing. A line longer than kMaxLineBytes
+// is skipped without being held.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <utility>
-#include <vector>
+#include <unordered_map>
 
 #include "report/callmodel.h"
+#include "tapi/traceformat.h"
 
 namespace ordalyn::report {
 
+// How the bytes of the input are read.
+enum class InputEncoding {
+  kAuto,    // UTF-8 when the input is valid UTF-8 with a multi-byte sequence, else code page 1252
+  kCp1252,  // always code page 1252
+  kUtf8,    // always UTF-8
+};
+
 class TraceReader {
  public:
+  static constexpr std::size_t kMaxLineBytes = 64 * 1024;
+
   // With keepLines, every state change keeps its whole trace line (for the
   // timeline's hover texts).
-  explicit TraceReader(bool keepLines = false) : keepLines_(keepLines) {}
+  explicit TraceReader(bool keepLines = false, InputEncoding encoding = InputEncoding::kAuto)
+      : keepLines_(keepLines), encoding_(encoding) {}
 
   // The next bytes of the current input; a line may run across pieces.
   void Feed(std::string_view bytes);
@@ -36,9 +48,16 @@ class TraceReader {
   Report Finish();
 
  private:
+  // What a handle stands for: its latest call, and whether that has ended.
+  struct HandleCall {
+    std::size_t index = 0;
+    bool open = false;
+  };
+
   void ReadLine(std::string_view line, bool cut);
+  void NoteEncoding(std::string_view bytes);
   bool ReadText(std::string_view text, TraceTime time);
-  bool ReadCallLine(DWORD message, std::string_view rest, TraceTime time);
+  void ReadEvent(const EventLineView& event, TraceTime time);
   bool ReadResult(std::string_view step, std::string_view result, TraceTime time);
   bool ReadLogon(std::string_view text);
   Session& CurrentSession();
@@ -48,21 +67,28 @@ class TraceReader {
   TraceTime Absolute(std::int64_t timeOfDay);
 
   bool keepLines_;
+  InputEncoding encoding_;
   Report report_;
-  std::string pending_;  // the start of a line whose end has not come yet
+  std::string pending_;          // the start of a line whose end has not come yet
+  bool pendingTooLong_ = false;  // the line coming in is longer than kMaxLineBytes
+  bool afterCr_ = false;         // the last line ended with CR: an LF right after it belongs to it
   std::uint64_t lineNumber_ = 0;
   std::int64_t lastTimeOfDay_ = -1;
   std::int64_t day_ = 0;
+  TraceTime elapsed_ = 0;  // the time that never goes back
+  TraceTime lastElapsed_ = 0;
   bool haveSession_ = false;
   bool sessionTimed_ = false;
-  int headerLinesLeft_ = 0;       // after "Ordalyn - ": copyright, rule, empty line
+  int headerLinesLeft_ = 0;       // after the header's first line: copyright, rule, empty line
   int errorTextLinesLeft_ = 0;    // an error text with line breaks runs on
   std::string_view currentLine_;  // the line being read, for keepLines
-  // The calls not yet IDLE: handle and index in report_.calls. There are
-  // only a few at any time.
-  std::vector<std::pair<DWORD, std::size_t>> openCalls_;
-  std::size_t* OpenCall(DWORD handle);
-  void CloseCall(DWORD handle);
+  // UTF-8 recognition over all inputs: continuation bytes still expected,
+  // whether a multi-byte sequence was seen, whether a byte broke the rules.
+  int utf8Pending_ = 0;
+  bool utf8MultiByte_ = false;
+  bool utf8Invalid_ = false;
+  // Every handle seen in the current session and its latest call.
+  std::unordered_map<DWORD, HandleCall> handles_;
 };
 
 }  // namespace ordalyn::report

@@ -95,62 +95,19 @@ std::string LineEventTrace::ComposeLine(DWORD message, DWORD_PTR param1, DWORD_P
   // One string, grown in place: this runs for every telephony message.
   std::string text;
   text.reserve(192);
-  text += LineMessageName(message);
-  const auto p1 = static_cast<DWORD>(param1);
-  const auto p2 = static_cast<DWORD>(param2);
-  bool withCallInfo = false;
-  switch (message) {
-    case LINE_CALLSTATE:
-      text += ": ";
-      text += CallStateName(p1);
-      text += CallStateModeText(p1, p2);
-      withCallInfo = true;
-      break;
-    case LINE_CALLINFO:
-      text += ": ";
-      text += CallInfoStatesText(p1);
-      withCallInfo = true;
-      break;
-    case LINE_APPNEWCALL:
-      state_.currentCall = CallHandleFrom(param2);
-      text += " - hCall: ";
-      AppendHexUpper(text, CallHandleValue(state_.currentCall), 8);
-      break;
-    default:
-      break;
+  if (message == LINE_APPNEWCALL) {
+    state_.currentCall = CallHandleFrom(param2);
   }
-  if (withCallInfo) {
+  const std::uint32_t handle = CallHandleValue(state_.currentCall);
+  const auto p1 = static_cast<std::uint32_t>(param1);
+  const auto p2 = static_cast<std::uint32_t>(param2);
+  const auto p3 = static_cast<std::uint32_t>(param3);
+  if (CarriesCallInfo(message)) {
     const CallInfo info = QueryCallInfo(platform_, state_.currentCall);
-    text += " - hCall: ";
-    AppendHexUpper(text, CallHandleValue(state_.currentCall), 8);
-    text += " - CallerID: ";
-    text += info.callerId;
-    text += " - CalledID: ";
-    text += info.calledId;
-    if (!info.connectedId.empty()) {
-      text += " - ConnectedID: ";
-      text += info.connectedId;
-    }
-    if (info.origin != 0 || info.reason != 0) {
-      text += " - (";
-      if (info.origin != 0) {
-        text += CallOriginName(info.origin);
-      }
-      if (info.reason != 0) {
-        if (info.origin != 0) {
-          text += ", ";
-        }
-        text += CallReasonName(info.reason);
-      }
-      text += ")";
-    }
+    AppendEventLine(text, message, handle, &info, p1, p2, p3);
+  } else {
+    AppendEventLine(text, message, handle, nullptr, p1, p2, p3);
   }
-  text += " - ";
-  AppendHexUpper(text, static_cast<std::uint32_t>(param1));
-  text += "|";
-  AppendHexUpper(text, static_cast<std::uint32_t>(param2));
-  text += "|";
-  AppendHexUpper(text, static_cast<std::uint32_t>(param3));
   return text;
 }
 

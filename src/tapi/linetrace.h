@@ -9,17 +9,9 @@
 #include "log/tracesink.h"
 #include "tapi/tapiplatform.h"
 #include "tapi/tapistate.h"
+#include "tapi/traceformat.h"
 
 namespace ordalyn {
-
-// What one call information query yields.
-struct CallInfo {
-  std::string callerId;
-  std::string calledId;
-  std::string connectedId;
-  DWORD origin = 0;
-  DWORD reason = 0;
-};
 
 // Reads LINECALLINFO for the call: the number of each party, else its name
 // (only the caller's name is trimmed), origin and reason. Failures are silent:

@@ -5,6 +5,7 @@
 #include "tapi/linetrace.h"
 #include "tapi/tapiblock.h"
 #include "tapi/tapiutil.h"
+#include "tapi/traceformat.h"
 #include "util/utools.h"
 
 namespace ordalyn {
@@ -66,12 +67,20 @@ TapiSession::TapiSession(TapiPlatform& platform, TapiState& state, TraceSink& si
     : platform_(platform), state_(state), sink_(sink) {}
 
 std::string TapiSession::ResultText(const std::string& step, LONG result) {
+  using namespace traceformat;
+  std::string text = step;
+  text += kResultSeparator;
   if (!IsTapiError(result)) {
-    return step + ": OK";
+    text += kResultOk;
+    return text;
   }
   const MessageTableLookup lookup = [this](DWORD id) { return platform_.MessageTableText(id); };
-  return step + ": Error: " + std::to_string(static_cast<std::uint32_t>(result)) + "(" +
-         TapiErrorText(result, lookup) + ")";
+  text += kResultError;
+  text += std::to_string(static_cast<std::uint32_t>(result));
+  text += kErrorTextOpen;
+  text += TapiErrorText(result, lookup);
+  text += kErrorTextClose;
+  return text;
 }
 
 void TapiSession::ResultLine(const std::string& step, LONG result) {
@@ -80,7 +89,7 @@ void TapiSession::ResultLine(const std::string& step, LONG result) {
 
 void TapiSession::Logon() {
   sink_.LogHeader();
-  ResultLine("Initialise", InitializeTapi(platform_, state_));
+  ResultLine(std::string(traceformat::kStepInitialise), InitializeTapi(platform_, state_));
 
   std::string lineName;
   DWORD mediaModes = 0;
@@ -88,11 +97,17 @@ void TapiSession::Logon() {
   const auto device = static_cast<DWORD>(state_.selectedDevice);
   LineQuery(platform_, state_.appHandle, device, lineName, state_.lineApiVersion, mediaModes, suited);
 
-  ResultLine("LineOpen",
+  ResultLine(std::string(traceformat::kStepLineOpen),
              platform_.lineOpenA(state_.appHandle, device, &state_.lineHandle, state_.lineApiVersion, 0, 0,
                                  LINECALLPRIVILEGE_MONITOR, LINEMEDIAMODE_INTERACTIVEVOICE, nullptr));
-  sink_.LogLine("TAPI - Logon (Version: " + VersionText(state_.lineApiVersion) + ") - " + lineName +
-                " (TAPI-Line: " + std::to_string(state_.selectedDevice) + ")");
+  std::string logon(traceformat::kLogonStart);
+  logon += VersionText(state_.lineApiVersion);
+  logon += traceformat::kLogonName;
+  logon += lineName;
+  logon += traceformat::kLogonDevice;
+  logon += std::to_string(state_.selectedDevice);
+  logon += traceformat::kLogonEnd;
+  sink_.LogLine(logon);
   sink_.LogSeparator();
   state_.loggedOn = true;
 }
@@ -100,8 +115,8 @@ void TapiSession::Logon() {
 void TapiSession::Logoff() {
   if (state_.loggedOn) {
     sink_.LogSeparator();
-    ResultLine("LineShutDown", platform_.lineShutdown(state_.appHandle));
-    sink_.LogLine("TAPI - Logoff");
+    ResultLine(std::string(traceformat::kStepLineShutDown), platform_.lineShutdown(state_.appHandle));
+    sink_.LogLine(std::string(traceformat::kLogoff));
   }
   state_.loggedOn = false;
 }

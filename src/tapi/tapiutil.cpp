@@ -8,6 +8,8 @@
 #include <string_view>
 #include <utility>
 
+#include "util/utools.h"
+
 namespace ordalyn {
 
 namespace {
@@ -358,30 +360,34 @@ static_assert(std::size(LineMessageNames) == 27);
 
 // LINECALLSTATE values.
 constexpr NamedValue CallStateNames[] = {
-    {0x1, "LINECALLSTATE_IDLE"},
-    {0x2, "LINECALLSTATE_OFFERING"},
-    {0x4, "LINECALLSTATE_ACCEPTED"},
-    {0x8, "LINECALLSTATE_DIALTONE"},
-    {0x10, "LINECALLSTATE_DIALING"},
-    {0x20, "LINECALLSTATE_RINGBACK"},
-    {0x40, "LINECALLSTATE_BUSY"},
-    {0x80, "LINECALLSTATE_SPECIALINFO"},
-    {0x100, "LINECALLSTATE_CONNECTED"},
-    {0x200, "LINECALLSTATE_PROCEEDING"},
-    {0x400, "LINECALLSTATE_ONHOLD"},
-    {0x800, "LINECALLSTATE_CONFERENCED"},
-    {0x1000, "LINECALLSTATE_ONHOLDPENDCONF"},
-    {0x2000, "LINECALLSTATE_ONHOLDPENDTRANSFER"},
-    {0x4000, "LINECALLSTATE_DISCONNECTED"},
-    {0x8000, "LINECALLSTATE_UNKNOWN"},
+    {LINECALLSTATE_IDLE, "LINECALLSTATE_IDLE"},
+    {LINECALLSTATE_OFFERING, "LINECALLSTATE_OFFERING"},
+    {LINECALLSTATE_ACCEPTED, "LINECALLSTATE_ACCEPTED"},
+    {LINECALLSTATE_DIALTONE, "LINECALLSTATE_DIALTONE"},
+    {LINECALLSTATE_DIALING, "LINECALLSTATE_DIALING"},
+    {LINECALLSTATE_RINGBACK, "LINECALLSTATE_RINGBACK"},
+    {LINECALLSTATE_BUSY, "LINECALLSTATE_BUSY"},
+    {LINECALLSTATE_SPECIALINFO, "LINECALLSTATE_SPECIALINFO"},
+    {LINECALLSTATE_CONNECTED, "LINECALLSTATE_CONNECTED"},
+    {LINECALLSTATE_PROCEEDING, "LINECALLSTATE_PROCEEDING"},
+    {LINECALLSTATE_ONHOLD, "LINECALLSTATE_ONHOLD"},
+    {LINECALLSTATE_CONFERENCED, "LINECALLSTATE_CONFERENCED"},
+    {LINECALLSTATE_ONHOLDPENDCONF, "LINECALLSTATE_ONHOLDPENDCONF"},
+    {LINECALLSTATE_ONHOLDPENDTRANSFER, "LINECALLSTATE_ONHOLDPENDTRANSFER"},
+    {LINECALLSTATE_DISCONNECTED, "LINECALLSTATE_DISCONNECTED"},
+    {LINECALLSTATE_UNKNOWN, "LINECALLSTATE_UNKNOWN"},
 };
 static_assert(std::size(CallStateNames) == 16);
 
 // LINECALLORIGIN values.
 constexpr NamedValue CallOriginNames[] = {
-    {0x1, "LINECALLORIGIN_OUTBOUND"}, {0x2, "LINECALLORIGIN_INTERNAL"}, {0x4, "LINECALLORIGIN_EXTERNAL"},
-    {0x10, "LINECALLORIGIN_UNKNOWN"}, {0x20, "LINECALLORIGIN_UNAVAIL"}, {0x40, "LINECALLORIGIN_CONFERENCE"},
-    {0x80, "LINECALLORIGIN_INBOUND"},
+    {LINECALLORIGIN_OUTBOUND, "LINECALLORIGIN_OUTBOUND"},
+    {LINECALLORIGIN_INTERNAL, "LINECALLORIGIN_INTERNAL"},
+    {LINECALLORIGIN_EXTERNAL, "LINECALLORIGIN_EXTERNAL"},
+    {LINECALLORIGIN_UNKNOWN, "LINECALLORIGIN_UNKNOWN"},
+    {LINECALLORIGIN_UNAVAIL, "LINECALLORIGIN_UNAVAIL"},
+    {LINECALLORIGIN_CONFERENCE, "LINECALLORIGIN_CONFERENCE"},
+    {LINECALLORIGIN_INBOUND, "LINECALLORIGIN_INBOUND"},
 };
 static_assert(std::size(CallOriginNames) == 7);
 
@@ -469,19 +475,19 @@ constexpr NamedValue ConnectedModeTexts[] = {
 };
 
 constexpr NamedValue DisconnectModeTexts[] = {
-    {0x1, "; NORMAL"},          // LINEDISCONNECTMODE_NORMAL
-    {0x2, "; UNKNOWN"},         // LINEDISCONNECTMODE_UNKNOWN
-    {0x4, "; REJECT"},          // LINEDISCONNECTMODE_REJECT
-    {0x8, "; PICKUP"},          // LINEDISCONNECTMODE_PICKUP
-    {0x10, "; FORWARDED"},      // LINEDISCONNECTMODE_FORWARDED
-    {0x20, "; BUSY"},           // LINEDISCONNECTMODE_BUSY
-    {0x40, "; NOANSWER"},       // LINEDISCONNECTMODE_NOANSWER
-    {0x80, "; BADADDRESS"},     // LINEDISCONNECTMODE_BADADDRESS
-    {0x100, "; UNREACHABLE"},   // LINEDISCONNECTMODE_UNREACHABLE
-    {0x200, "; CONGESTION"},    // LINEDISCONNECTMODE_CONGESTION
-    {0x400, "; INCOMPATIBLE"},  // LINEDISCONNECTMODE_INCOMPATIBLE
-    {0x800, "; UNAVAIL"},       // LINEDISCONNECTMODE_UNAVAIL
-    {0x1000, "; NODIALTONE"},   // LINEDISCONNECTMODE_NODIALTONE
+    {LINEDISCONNECTMODE_NORMAL, "; NORMAL"},
+    {LINEDISCONNECTMODE_UNKNOWN, "; UNKNOWN"},
+    {LINEDISCONNECTMODE_REJECT, "; REJECT"},
+    {LINEDISCONNECTMODE_PICKUP, "; PICKUP"},
+    {LINEDISCONNECTMODE_FORWARDED, "; FORWARDED"},
+    {LINEDISCONNECTMODE_BUSY, "; BUSY"},
+    {LINEDISCONNECTMODE_NOANSWER, "; NOANSWER"},
+    {LINEDISCONNECTMODE_BADADDRESS, "; BADADDRESS"},
+    {LINEDISCONNECTMODE_UNREACHABLE, "; UNREACHABLE"},
+    {LINEDISCONNECTMODE_CONGESTION, "; CONGESTION"},
+    {LINEDISCONNECTMODE_INCOMPATIBLE, "; INCOMPATIBLE"},
+    {LINEDISCONNECTMODE_UNAVAIL, "; UNAVAIL"},
+    {LINEDISCONNECTMODE_NODIALTONE, "; NODIALTONE"},
 };
 
 struct StateModeTable {
@@ -492,8 +498,9 @@ struct StateModeTable {
 // The states whose mode parameter has names (LINECALLSTATE_OFFERING, _DIALTONE,
 // _BUSY, _SPECIALINFO, _CONNECTED and _DISCONNECTED).
 constexpr StateModeTable CallStateModeTables[] = {
-    {0x2, OfferingModeTexts},     {0x8, DialToneModeTexts},    {0x40, BusyModeTexts},
-    {0x80, SpecialInfoModeTexts}, {0x100, ConnectedModeTexts}, {0x4000, DisconnectModeTexts},
+    {LINECALLSTATE_OFFERING, OfferingModeTexts},   {LINECALLSTATE_DIALTONE, DialToneModeTexts},
+    {LINECALLSTATE_BUSY, BusyModeTexts},           {LINECALLSTATE_SPECIALINFO, SpecialInfoModeTexts},
+    {LINECALLSTATE_CONNECTED, ConnectedModeTexts}, {LINECALLSTATE_DISCONNECTED, DisconnectModeTexts},
 };
 
 // The flag tables are walked in ascending bit order: entry i must be bit i.
@@ -560,25 +567,6 @@ std::optional<DWORD> FindValue(std::span<const NamedValue> table, std::string_vi
   return std::nullopt;
 }
 
-// Upper-case hexadecimal digits as "%X" writes them: no leading zero unless
-// the value is 0, at most eight digits.
-std::optional<DWORD> ReadHex(std::string_view digits) {
-  if (digits.empty() || digits.size() > 8 || (digits.size() > 1 && digits[0] == '0')) {
-    return std::nullopt;
-  }
-  DWORD value = 0;
-  for (const char c : digits) {
-    if (c >= '0' && c <= '9') {
-      value = value * 16 + static_cast<DWORD>(c - '0');
-    } else if (c >= 'A' && c <= 'F') {
-      value = value * 16 + static_cast<DWORD>(c - 'A' + 10);
-    } else {
-      return std::nullopt;
-    }
-  }
-  return value;
-}
-
 // The value inside prefix + digits + ")"; with padded, the digits stand
 // right-aligned in a field of eight characters filled with blanks.
 std::optional<DWORD> ReadFallback(std::string_view text, std::string_view prefix, bool padded) {
@@ -592,7 +580,7 @@ std::optional<DWORD> ReadFallback(std::string_view text, std::string_view prefix
     }
     digits.remove_prefix(std::min(digits.find_first_not_of(' '), digits.size()));
   }
-  return ReadHex(digits);
+  return ReadHex(digits, kHexUpper);
 }
 
 // A name of the table, or the "Unknown (...)" fallback (padded or not) of a

@@ -1,6 +1,7 @@
 #include "utools.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 
 namespace ordalyn {
@@ -93,6 +94,85 @@ std::optional<std::int32_t> ReadInteger(std::string_view text) {
     return std::nullopt;
   }
   return static_cast<std::int32_t>(magnitude);
+}
+
+namespace {
+
+// The value of each byte as a hexadecimal digit: 0 to 15 for "0"-"9" and
+// "A"-"F", 16 + value for "a"-"f", 32 for every other byte.
+constexpr auto kHexDigits = [] {
+  std::array<std::uint8_t, 256> table{};
+  for (auto& value : table) value = 32;
+  for (int c = '0'; c <= '9'; ++c) table[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(c - '0');
+  for (int c = 'A'; c <= 'F'; ++c)
+    table[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(c - 'A' + 10);
+  for (int c = 'a'; c <= 'f'; ++c)
+    table[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(16 + c - 'a' + 10);
+  return table;
+}();
+
+}  // namespace
+
+std::optional<std::uint32_t> ReadHex(std::string_view digits, unsigned form) {
+  if (digits.empty() || digits.size() > 8 ||
+      ((form & kHexLeadingZeros) == 0 && digits.size() > 1 && digits[0] == '0')) {
+    return std::nullopt;
+  }
+  // Digits beyond what the form allows carry bit 4 (lower case) or 5 (none).
+  const unsigned refused = (form & kHexAnyCase) != 0 ? 32u : 48u;
+  std::uint32_t value = 0;
+  for (const char c : digits) {
+    const unsigned digit = kHexDigits[static_cast<unsigned char>(c)];
+    if ((digit & refused) != 0) {
+      return std::nullopt;
+    }
+    value = value * 16 + (digit & 15u);
+  }
+  return value;
+}
+
+namespace {
+
+// Two or three decimal digits at text[at]; -1 when one of them is none.
+int DecimalAt(std::string_view text, std::size_t at, std::size_t count) {
+  int value = 0;
+  for (std::size_t i = at; i < at + count; ++i) {
+    const char c = text[i];
+    if (c < '0' || c > '9') {
+      return -1;
+    }
+    value = value * 10 + (c - '0');
+  }
+  return value;
+}
+
+}  // namespace
+
+std::optional<std::int64_t> ReadTimeOfDay(std::string_view text, TimeOfDayForm form) {
+  const std::size_t size = text.size();
+  char separator = ':';
+  char milliSeparator = '.';
+  if (form == TimeOfDayForm::kStamp) {
+    separator = size == 12 ? text[2] : '0';
+    milliSeparator = separator;
+    if (size != 12 || (separator >= '0' && separator <= '9')) {
+      return std::nullopt;
+    }
+  } else if (size != 5 && size != 8 && size != 12) {
+    return std::nullopt;
+  }
+  if (text[2] != separator || (size >= 8 && text[5] != separator) ||
+      (size == 12 && text[8] != milliSeparator)) {
+    return std::nullopt;
+  }
+  const int hour = DecimalAt(text, 0, 2);
+  const int minute = DecimalAt(text, 3, 2);
+  const int second = size >= 8 ? DecimalAt(text, 6, 2) : 0;
+  const int milli = size == 12 ? DecimalAt(text, 9, 3) : 0;
+  if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59 || milli < 0) {
+    return std::nullopt;
+  }
+  return ((hour * 60 + minute) * 60 + second) * std::int64_t{1000} + milli;
 }
 
 std::string HexUpper(std::uint32_t value) {

@@ -23,6 +23,25 @@ std::string Trim(std::string_view text);
 // negative numbers). Anything else gives no value.
 std::optional<std::int32_t> ReadInteger(std::string_view text);
 
+// How hexadecimal digits may be written for ReadHex.
+enum HexForm : unsigned {
+  kHexUpper = 0,         // "%X": upper case, no leading zero unless the value is 0
+  kHexLeadingZeros = 1,  // zeros in front allowed ("%.8X")
+  kHexAnyCase = 2,       // lower-case digits allowed too
+};
+
+// A whole text of one to eight hexadecimal digits as a 32-bit value; anything
+// else (empty, longer, other characters, a form the flags do not allow) gives
+// no value.
+std::optional<std::uint32_t> ReadHex(std::string_view digits, unsigned form = kHexUpper);
+
+// Milliseconds after midnight of a time of day, or no value.
+//   kStamp: "hh?nn?ss?zzz" exactly, one separator character (not a digit)
+//           the same three times, as trace stamps carry it.
+//   kClock: "hh:mm", "hh:mm:ss" or "hh:mm:ss.zzz", as people type it.
+enum class TimeOfDayForm { kStamp, kClock };
+std::optional<std::int64_t> ReadTimeOfDay(std::string_view text, TimeOfDayForm form);
+
 // "%X"-style upper-case hexadecimal without leading zeros.
 std::string HexUpper(std::uint32_t value);
 

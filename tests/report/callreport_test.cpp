@@ -48,7 +48,7 @@ TEST(CallReport, MidnightStartsTheNextDay) {
                     "2|1|0"),
           CallState("00.00.05.000", "LINECALLSTATE_CONNECTED; ACTIVE", "00000007",
                     "5550100 - CalledID: 200 - ConnectedID: 5550100", "100|1|0"),
-          // Back by less than an hour: the same day.
+          // Back by less than an hour: the same day, a clock step that takes no time.
           CallState("00.00.04.500", "LINECALLSTATE_DISCONNECTED; NORMAL", "00000007",
                     " - CalledID: ", "4000|1|0"),
           CallState("00.01.00.000", "LINECALLSTATE_IDLE", "00000007", " - CalledID: ", "1|0|0"),
@@ -57,7 +57,8 @@ TEST(CallReport, MidnightStartsTheNextDay) {
   ASSERT_EQ(report.calls.size(), 1u);
   const Call& call = report.calls[0];
   EXPECT_EQ(call.start, (23 * 3600 + 59 * 60 + 50) * 1000);
-  EXPECT_EQ(Duration(call), 70000);
+  EXPECT_EQ(Duration(call), 70500);
+  EXPECT_EQ(report.clockSteps, 1u);
   EXPECT_EQ(OfferingToConnected(call), 14990);
   EXPECT_EQ(TimeText(call.lastSeen), "+1d 00:01:00.000");
   EXPECT_EQ(CallOutcome(call), Outcome::kAnswered);
@@ -135,6 +136,130 @@ TEST(CallReport, FailedLogonEditedAndCutLines) {
   EXPECT_TRUE(report.lastLineCut);
 }
 
+// The call rules, one hand-made trace each: what the report must make of it.
+struct RuleCase {
+  const char* name;
+  std::vector<std::string> lines;
+  std::vector<Outcome> outcomes;  // of the calls, in order
+};
+
+TEST(CallReport, CallRules) {
+  const std::string ended = " - CalledID: ";
+  const std::vector<RuleCase> cases = {
+      {"only IDLE: its beginning was not seen",
+       {CallState("10:00:00:000", "LINECALLSTATE_IDLE", "00000001", ended, "1|0|0")},
+       {Outcome::kUnknown}},
+      {"ACCEPTED then IDLE",
+       {CallState("10:00:00:000", "LINECALLSTATE_ACCEPTED", "00000001", ended, "4|0|0"),
+        CallState("10:00:01:000", "LINECALLSTATE_IDLE", "00000001", ended, "1|0|0")},
+       {Outcome::kUnknown}},
+      {"an unnamed origin is no outbound flag",
+       {CallState("10:00:00:000", "LINECALLSTATE_OFFERING; ACTIVE", "00000001",
+                  " - CalledID: 200 - (Unknown (      81), LINECALLREASON_DIRECT)", "2|1|0"),
+        CallState("10:00:01:000", "LINECALLSTATE_IDLE", "00000001", ended, "1|0|0")},
+       {Outcome::kMissed}},
+      {"a lone fallback does not overwrite the inbound origin",
+       {CallState("10:00:00:000", "LINECALLSTATE_OFFERING; ACTIVE", "00000001",
+                  " - CalledID: 200 - (LINECALLORIGIN_INBOUND)", "2|1|0"),
+        CallState("10:00:00:500", "LINECALLSTATE_CONNECTED; ACTIVE", "00000001",
+                  " - CalledID: 200 - (Unknown (      81))", "100|1|0"),
+        CallState("10:00:01:000", "LINECALLSTATE_IDLE", "00000001", ended, "1|0|0")},
+       {Outcome::kAnswered}},
+      {"the named outbound origin",
+       {CallState("10:00:00:000", "LINECALLSTATE_CONNECTED; ACTIVE", "00000001",
+                  " - CalledID: 200 - (LINECALLORIGIN_OUTBOUND)", "100|1|0"),
+        CallState("10:00:01:000", "LINECALLSTATE_IDLE", "00000001", ended, "1|0|0")},
+       {Outcome::kOutgoing}},
+      {"handle 0 makes no call",
+       {CallState("10:00:00:000", "LINECALLSTATE_OFFERING; ACTIVE", "00000000", ended, "2|1|0"),
+        "10:00:00:001 | LINE_CALLINFO: LINECALLINFOSTATE_CALLERID - hCall: 00000000 - CallerID: 1 - "
+        "CalledID:  - "
+        "8000|0|0"},
+       {}},
+      {"LINE_CALLINFO after IDLE belongs to the ended call",
+       {"10:00:00:000 | LINE_APPNEWCALL - hCall: 00000005 - 0|5|2",
+        CallState("10:00:00:001", "LINECALLSTATE_OFFERING; ACTIVE", "00000005", ended, "2|1|0"),
+        CallState("10:00:02:000", "LINECALLSTATE_IDLE", "00000005", ended, "1|0|0"),
+        "10:00:02:001 | LINE_CALLINFO: LINECALLINFOSTATE_CALLERID - hCall: 00000005 - CallerID: 77 - "
+        "CalledID:  - "
+        "8000|0|0"},
+       {Outcome::kMissed}},
+      {"a handle seen only in LINE_CALLINFO makes no call",
+       {"10:00:00:001 | LINE_CALLINFO: LINECALLINFOSTATE_CALLERID - hCall: 00000009 - CallerID: 77 - "
+        "CalledID:  - "
+        "8000|0|0"},
+       {}},
+      {"a second LINE_APPNEWCALL ends the earlier call",
+       {"10:00:00:000 | LINE_APPNEWCALL - hCall: 00000005 - 0|5|2",
+        CallState("10:00:00:001", "LINECALLSTATE_OFFERING; ACTIVE", "00000005", ended, "2|1|0"),
+        "10:00:09:000 | LINE_APPNEWCALL - hCall: 00000005 - 0|5|2",
+        CallState("10:00:09:001", "LINECALLSTATE_DIALTONE; NORMAL", "00000005", ended, "8|1|0")},
+       {Outcome::kMissed, Outcome::kStillOpen}},
+  };
+  for (const RuleCase& c : cases) {
+    const Report report = Read(Join(c.lines, "\r\n"));
+    EXPECT_EQ(report.skipped, 0u) << c.name;
+    ASSERT_EQ(report.calls.size(), c.outcomes.size()) << c.name;
+    for (std::size_t i = 0; i < c.outcomes.size(); ++i) {
+      EXPECT_EQ(CallOutcome(report.calls[i]), c.outcomes[i]) << c.name << " call " << i;
+      EXPECT_FALSE(report.calls[i].states.empty()) << c.name;
+    }
+  }
+  const Report kept = Read(Join(cases[3].lines, "\n"));
+  EXPECT_EQ(kept.calls[0].origin, 0x80u);
+  EXPECT_EQ(kept.calls[0].originOrReason, 0x81u);
+  const Report zero = Read(Join(cases[5].lines, "\n"));
+  EXPECT_EQ(zero.linesWithoutCall, 2u);
+  EXPECT_EQ(zero.sessions.at(0).linesWithoutCall, 2u);
+  const Report after = Read(Join(cases[6].lines, "\n"));
+  EXPECT_EQ(after.calls[0].caller.Last(), "77");
+  EXPECT_EQ(Duration(after.calls[0]), 2000);
+  const Report twice = Read(Join(cases[8].lines, "\n"));
+  EXPECT_TRUE(twice.calls[0].ended && twice.calls[0].endedWithoutIdle);
+}
+
+// An hour back is a clock change; more than an hour back is the next day.
+TEST(CallReport, ClockStepsAreNoNewDayAndNoNegativeDuration) {
+  const Report report = Read(Join(
+      {
+          "02:59:50:000 | LINE_APPNEWCALL - hCall: 00000007 - 0|7|2",
+          CallState("02:59:59:000", "LINECALLSTATE_OFFERING; ACTIVE", "00000007", " - CalledID: ", "2|1|0"),
+          CallState("02:00:20:000", "LINECALLSTATE_CONNECTED; ACTIVE", "00000007",
+                    " - CalledID: ", "100|1|0"),
+          CallState("02:00:21:000", "LINECALLSTATE_IDLE", "00000007", " - CalledID: ", "1|0|0"),
+          CallState("00:30:00:000", "LINECALLSTATE_IDLE", "00000008", " - CalledID: ", "1|0|0"),
+      },
+      "\r"));  // CR alone ends lines too
+  ASSERT_EQ(report.calls.size(), 2u);
+  EXPECT_EQ(report.clockSteps, 1u);
+  EXPECT_EQ(Duration(report.calls[0]), 9000 + 1000);  // the step counts as no time
+  EXPECT_EQ(OfferingToConnected(report.calls[0]), 0);
+  EXPECT_EQ(TimeText(report.calls[0].lastSeen), "02:00:21.000");
+  EXPECT_EQ(TimeText(report.calls[1].start), "+1d 00:30:00.000");
+}
+
+// Identifiers holding the labels: the report shows no party the trace did not name.
+TEST(CallReport, AmbiguousIdentifiersAreCountedNotGuessed) {
+  const Report report = Read(Join({CallState("10:00:00:000", "LINECALLSTATE_OFFERING; ACTIVE", "00000001",
+                                             "a - CalledID: b - CalledID: c - ConnectedID: 911", "2|1|0")},
+                                  "\n"));
+  ASSERT_EQ(report.calls.size(), 1u);
+  EXPECT_EQ(report.ambiguous, 1u);
+  EXPECT_EQ(report.calls[0].connected.Last(), "");
+  EXPECT_EQ(report.calls[0].caller.Last(), "");
+}
+
+// A line beyond 64 KiB is counted and skipped, also when it never ends.
+TEST(CallReport, OverlongLinesAreSkippedWithoutHoldingThem) {
+  const std::string call =
+      CallState("10:00:00:000", "LINECALLSTATE_IDLE", "00000001", " - CalledID: ", "1|0|0");
+  const Report report = Read(std::string(70000, 'x') + "\n" + call + "\n" + std::string(200000, '\0'), 4096);
+  EXPECT_EQ(report.tooLong, 2u);
+  EXPECT_EQ(report.calls.size(), 1u);
+  EXPECT_EQ(report.lines, 3u);
+  EXPECT_TRUE(report.lastLineCut);
+}
+
 struct ToolRun {
   int code = 0;
   std::string out;
@@ -206,9 +331,10 @@ TEST_F(CallsCommand, TableAndSummary) {
                          std::string(12, ' ') + "DISCONNECTED\n"),
             std::string::npos)
       << run.out;
-  EXPECT_NE(run.out.find("Calls: 2 (answered 1, missed 0, outgoing 0, busy 0, failed 0, still open 1)\n"
-                         "Longest call: 00010A2C at 10:16:05.412, 34.706\n"),
-            std::string::npos)
+  EXPECT_NE(
+      run.out.find("Calls: 2 (answered 1, missed 0, outgoing 0, busy 0, failed 0, unknown 0, still open 1)\n"
+                   "Longest call: 00010A2C at 10:16:05.412, 34.706\n"),
+      std::string::npos)
       << run.out;
   EXPECT_NE(
       run.out.find("line 3 \"Office, \"Main\"\", TAPI 2.2; Initialise OK; LineOpen OK; LineShutDown OK\n"),
@@ -223,9 +349,10 @@ TEST_F(CallsCommand, CsvJsonAndPage) {
   EXPECT_EQ(
       csv.out,
       "handle,session,start,end,duration_ms,outcome,caller,caller_earlier,called,called_earlier,connected,"
-      "connected_earlier,origin,reason,offering_to_connected_ms,connected_ms,final_state,states\r\n"
+      "connected_earlier,origin,reason,origin_or_reason,offering_to_connected_ms,connected_ms,final_state,"
+      "states\r\n"
       "00010A2C,1,10:16:05.412,10:16:40.118,34706,answered,Dr. M\xC3\xBCller,,200,,\"5550100, 7\",,"
-      "LINECALLORIGIN_EXTERNAL,LINECALLREASON_DIRECT,7356,27347,LINECALLSTATE_IDLE,OFFERING CONNECTED "
+      "LINECALLORIGIN_EXTERNAL,LINECALLREASON_DIRECT,,7356,27347,LINECALLSTATE_IDLE,OFFERING CONNECTED "
       "IDLE\r\n");
 
   const ToolRun json = Calls({"--json", "--from", "10:19", "--to", "10:21:00.000", trace_});
@@ -249,6 +376,67 @@ TEST_F(CallsCommand, CsvJsonAndPage) {
                       "CallerID: Dr. M\xC3\xBCller"),
             std::string::npos);
   EXPECT_EQ(text.find("</script>"), text.rfind("</script>"));
+}
+
+// A stream that takes nothing, as /dev/full or a full disk.
+class FullBuffer : public std::streambuf {
+ protected:
+  int_type overflow(int_type) override { return traits_type::eof(); }
+  std::streamsize xsputn(const char*, std::streamsize) override { return 0; }
+};
+
+TEST_F(CallsCommand, AFailedWriteIsExitTwoAndNoTraceLineIsExitOne) {
+  FullBuffer full;
+  std::ostream out(&full);
+  std::ostringstream err;
+  EXPECT_EQ(CallsMain({trace_}, out, err), 2);
+  EXPECT_EQ(err.str().rfind("ordalyn-calls: cannot write the report", 0), 0u) << err.str();
+  EXPECT_EQ(err.str().find('\n'), err.str().size() - 1);
+
+  const std::string notes = scratch_.File("notes.txt");
+  std::ofstream(notes, std::ios::binary) << "nothing\r\nof a trace\r\n";
+  const ToolRun none = Calls({notes});
+  EXPECT_EQ(none.code, 1);
+  EXPECT_EQ(none.err, "ordalyn-calls: no trace line in the input\n");
+  EXPECT_NE(none.out.find("Lines: 2 read, 2 skipped"), std::string::npos) << none.out;
+
+  const ToolRun limited = Calls({"--max-input", "100", trace_});
+  EXPECT_EQ(limited.code, 2);
+  EXPECT_EQ(limited.err, "ordalyn-calls: the input is larger than --max-input 100 bytes\n");
+}
+
+// UTF-8 input is recognised; control characters never reach the terminal raw;
+// CSV cells that a spreadsheet would run as formulas are made text.
+TEST_F(CallsCommand, EncodingControlCharactersAndFormulas) {
+  const std::string utf8 = scratch_.File("utf8.log");
+  std::ofstream(utf8, std::ios::binary)
+      << CallState("10:00:00:000", "LINECALLSTATE_OFFERING; ACTIVE", "00000001",
+                   "Dr. M\xC3\xBCller\x1b[2J - CalledID: =1+2", "2|1|0")
+      << "\r\n";
+  const ToolRun table = Calls({utf8});
+  EXPECT_NE(table.out.find("Dr. M\xC3\xBCller\\x1b[2J"), std::string::npos) << table.out;
+  EXPECT_EQ(table.out.find('\x1b'), std::string::npos);
+  EXPECT_NE(table.out.find("Texts read as UTF-8\n"), std::string::npos) << table.out;
+  const ToolRun forced = Calls({"--encoding", "cp1252", "--json", utf8});
+  EXPECT_NE(forced.out.find("Dr. M\xC3\x83\xC2\xBCller"), std::string::npos) << forced.out;
+  EXPECT_NE(forced.out.find("\"encoding\":\"cp1252\""), std::string::npos);
+  const ToolRun csv = Calls({"--csv", utf8});
+  EXPECT_NE(csv.out.find(",'=1+2,"), std::string::npos) << csv.out;
+
+  const std::vector<std::pair<std::string, std::string>> cells = {
+      {"=SUM(A1)", "'=SUM(A1)"},
+      {"@cmd", "'@cmd"},
+      {"\tx", "'\tx"},
+      {"\rx", "\"'\rx\""},
+      {"+49 30 555", "+49 30 555"},
+      {"-12", "-12"},
+      {"+cmd|x", "'+cmd|x"},
+      {"-", "'-"},
+      {"a,b", "\"a,b\""},
+      {"say \"hi\"", "\"say \"\"hi\"\"\""},
+      {"", ""},
+  };
+  for (const auto& [cell, written] : cells) EXPECT_EQ(CsvField(cell), written) << cell;
 }
 
 TEST_F(CallsCommand, BadOptionsAndUnreadableFilesGiveExitCodeTwo) {

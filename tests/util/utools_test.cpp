@@ -67,6 +67,48 @@ TEST(ReadInteger, FollowsTheStandardConversion) {
   }
 }
 
+TEST(ReadHex, TakesOnlyTheFormsAllowed) {
+  struct Case {
+    const char* text;
+    unsigned form;
+    std::optional<std::uint32_t> expected;
+  };
+  const Case cases[] = {
+      {"10A2C", kHexUpper, 0x10A2C},           {"0", kHexUpper, 0},
+      {"FFFFFFFF", kHexUpper, 0xFFFFFFFF},     {"00010A2C", kHexUpper, std::nullopt},
+      {"00010A2C", kHexLeadingZeros, 0x10A2C}, {"10a2c", kHexLeadingZeros, std::nullopt},
+      {"10a2c", kHexAnyCase, 0x10A2C},         {"123456789", kHexLeadingZeros | kHexAnyCase, std::nullopt},
+      {"", kHexAnyCase, std::nullopt},         {" 1", kHexAnyCase, std::nullopt},
+      {"G", kHexAnyCase, std::nullopt},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ReadHex(c.text, c.form), c.expected) << c.text << " " << c.form;
+}
+
+TEST(ReadTimeOfDay, ReadsStampsAndTypedTimes) {
+  struct Case {
+    const char* text;
+    TimeOfDayForm form;
+    std::optional<std::int64_t> expected;
+  };
+  const std::int64_t late = ((23 * 60 + 59) * 60 + 59) * 1000 + 999;
+  const Case cases[] = {
+      {"23:59:59:999", TimeOfDayForm::kStamp, late},
+      {"23.59.59.999", TimeOfDayForm::kStamp, late},
+      {"23:59:59.999", TimeOfDayForm::kStamp, std::nullopt},  // one separator, three times
+      {"2359059099", TimeOfDayForm::kStamp, std::nullopt},
+      {"24:00:00:000", TimeOfDayForm::kStamp, std::nullopt},
+      {"10:60:00:000", TimeOfDayForm::kStamp, std::nullopt},
+      {"10:00", TimeOfDayForm::kClock, 36000000},
+      {"10:00:01", TimeOfDayForm::kClock, 36001000},
+      {"23:59:59.999", TimeOfDayForm::kClock, late},
+      {"23:59:59:999", TimeOfDayForm::kClock, std::nullopt},
+      {"10:5", TimeOfDayForm::kClock, std::nullopt},
+      {"1a:00", TimeOfDayForm::kClock, std::nullopt},
+      {"", TimeOfDayForm::kClock, std::nullopt},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ReadTimeOfDay(c.text, c.form), c.expected) << c.text;
+}
+
 TEST(HexUpper, PrintsWithoutLeadingZeros) {
   EXPECT_EQ(HexUpper(0), "0");
   EXPECT_EQ(HexUpper(0x8000), "8000");

@@ -5,25 +5,25 @@
 namespace ordalyn {
 namespace {
 
-// TAPI values the traffic uses (named apart from the TAPI header macros).
-constexpr DWORD kMsgCallInfo = 1;
-constexpr DWORD kMsgCallState = 2;
-constexpr DWORD kMsgLineDevState = 8;
-constexpr DWORD kMsgAppNewCall = 23;
-constexpr DWORD kStateIdle = 0x1;
-constexpr DWORD kStateOffering = 0x2;
-constexpr DWORD kStateAccepted = 0x4;
-constexpr DWORD kStateConnected = 0x100;
-constexpr DWORD kStateDisconnected = 0x4000;
+// TAPI values the traffic uses, under short names of its own.
+constexpr DWORD kMsgCallInfo = LINE_CALLINFO;
+constexpr DWORD kMsgCallState = LINE_CALLSTATE;
+constexpr DWORD kMsgLineDevState = LINE_LINEDEVSTATE;
+constexpr DWORD kMsgAppNewCall = LINE_APPNEWCALL;
+constexpr DWORD kStateIdle = LINECALLSTATE_IDLE;
+constexpr DWORD kStateOffering = LINECALLSTATE_OFFERING;
+constexpr DWORD kStateAccepted = LINECALLSTATE_ACCEPTED;
+constexpr DWORD kStateConnected = LINECALLSTATE_CONNECTED;
+constexpr DWORD kStateDisconnected = LINECALLSTATE_DISCONNECTED;
 constexpr DWORD kOfferingActive = 0x1;
 constexpr DWORD kConnectedActive = 0x1;
-constexpr DWORD kDisconnectNormal = 0x1;
-constexpr DWORD kDisconnectUnknown = 0x2;
-constexpr DWORD kDisconnectReject = 0x4;
-constexpr DWORD kDisconnectBusy = 0x20;
-constexpr DWORD kDisconnectNoAnswer = 0x40;
-constexpr DWORD kDisconnectUnreachable = 0x100;
-constexpr DWORD kDisconnectCongestion = 0x200;
+constexpr DWORD kDisconnectNormal = LINEDISCONNECTMODE_NORMAL;
+constexpr DWORD kDisconnectUnknown = LINEDISCONNECTMODE_UNKNOWN;
+constexpr DWORD kDisconnectReject = LINEDISCONNECTMODE_REJECT;
+constexpr DWORD kDisconnectBusy = LINEDISCONNECTMODE_BUSY;
+constexpr DWORD kDisconnectNoAnswer = LINEDISCONNECTMODE_NOANSWER;
+constexpr DWORD kDisconnectUnreachable = LINEDISCONNECTMODE_UNREACHABLE;
+constexpr DWORD kDisconnectCongestion = LINEDISCONNECTMODE_CONGESTION;
 constexpr DWORD kInfoCallerID = 0x8000;
 constexpr DWORD kInfoConnectedID = 0x20000;
 constexpr DWORD kDevStateRinging = 0x2;
