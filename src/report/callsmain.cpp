@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -91,6 +92,24 @@ std::optional<std::string> ReadInput(const std::string& name, TraceReader& reade
   return std::nullopt;
 }
 
+// The page shows each state's whole trace line on hover while the inputs
+// are small; beyond that their lines would outweigh everything else in the
+// page and in memory, and the hover text names the state's line instead.
+// Standard input has no size to ask: its lines are not kept.
+bool KeepTraceLines(const std::vector<std::string>& files) {
+  constexpr std::uintmax_t kMaxBytes = 16u << 20;
+  std::uintmax_t total = 0;
+  for (const std::string& file : files) {
+    std::error_code error;
+    const std::uintmax_t size = file == "-" ? kMaxBytes + 1 : std::filesystem::file_size(file, error);
+    total += error ? kMaxBytes + 1 : size;
+    if (total > kMaxBytes) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 int CallsMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -156,7 +175,7 @@ int CallsMain(const std::vector<std::string>& args, std::ostream& out, std::ostr
     err << kProgram << ": a trace file, or - for standard input, is needed (see " << kProgram << " --help)\n";
     return 2;
   }
-  TraceReader reader(!html.empty());
+  TraceReader reader(!html.empty() && KeepTraceLines(files));
   for (const std::string& file : files) {
     if (const auto problem = ReadInput(file, reader)) {
       err << kProgram << ": " << *problem << "\n";

@@ -248,7 +248,18 @@ TEST_F(CallsCommand, CsvJsonAndPage) {
   EXPECT_NE(text.find("\"10:16:12:771 | LINE_CALLSTATE: LINECALLSTATE_CONNECTED; ACTIVE - hCall: 00010A2C - "
                       "CallerID: Dr. M\xC3\xBCller"),
             std::string::npos);
-  EXPECT_EQ(text.find("</script>"), text.rfind("</script>"));
+  // Two script elements, the data and the code, each closed only by its own
+  // end tag: no text from the trace holds a "<" inside the data.
+  const std::string dataTag = "<script type=\"application/json\" id=\"data\">";
+  const std::size_t data = text.find(dataTag);
+  ASSERT_NE(data, std::string::npos);
+  const std::size_t dataEnd = text.find("</script>", data);
+  EXPECT_EQ(text.find('<', data + dataTag.size()), dataEnd);
+  EXPECT_EQ(text.find("</script>"), dataEnd);
+  EXPECT_EQ(text.find("</script>", dataEnd + 1), text.rfind("</script>"));
+  // The summary's counts, as the page's script and its test read them.
+  EXPECT_NE(text.find("<b data-count=\"calls\">2</b>"), std::string::npos);
+  EXPECT_NE(text.find("<b data-count=\"still open\">1</b>"), std::string::npos);
 }
 
 TEST_F(CallsCommand, BadOptionsAndUnreadableFilesGiveExitCodeTwo) {
