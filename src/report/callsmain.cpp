@@ -93,11 +93,11 @@ std::optional<std::string> ReadInput(const std::string& name, TraceReader& reade
 }
 
 // The page shows each state's whole trace line on hover while the inputs
-// are small; beyond that their lines would outweigh everything else in the
+// are small (about 30,000 lines); beyond that their lines would outweigh everything else in the
 // page and in memory, and the hover text names the state's line instead.
 // Standard input has no size to ask: its lines are not kept.
 bool KeepTraceLines(const std::vector<std::string>& files) {
-  constexpr std::uintmax_t kMaxBytes = 16u << 20;
+  constexpr std::uintmax_t kMaxBytes = 4u << 20;
   std::uintmax_t total = 0;
   for (const std::string& file : files) {
     std::error_code error;
