@@ -33,7 +33,16 @@ void WriteHtml(std::ostream& out, const Report& report, const Selection& selecti
       << report.skipped << "</b> skipped" << (report.lastLineCut ? ", the last cut short" : "")
       << "</span></div>\n";
 
-  out << "<h2>Sessions</h2><ol class=\"sessions\">";
+  // A week of daily traces has many sessions: beyond a few they fold away.
+  constexpr std::size_t kOpenSessions = 5;
+  const bool fold = selection.sessions.size() > kOpenSessions;
+  out << "<h2>Sessions</h2>";
+  if (fold) {
+    out << "<details><summary>" << selection.sessions.size() << " sessions, from "
+        << TimeText(report.sessions[selection.sessions.front()].start) << " to "
+        << TimeText(report.sessions[selection.sessions.back()].end) << "</summary>";
+  }
+  out << "<ol class=\"sessions\">";
   for (const std::size_t index : selection.sessions) {
     const Session& session = report.sessions[index];
     out << "<li value=\"" << (index + 1) << "\">" << HtmlText(SessionText(session));
@@ -45,7 +54,7 @@ void WriteHtml(std::ostream& out, const Report& report, const Selection& selecti
     }
     out << "</li>";
   }
-  out << "</ol>\n";
+  out << (fold ? "</ol></details>\n" : "</ol>\n");
 
   out << "<noscript><p>The overview, the timeline and the table of calls need JavaScript.</p></noscript>\n"
          "<h2 id=\"overview-title\">Overview <small>calls per <span id=\"bucket\"></span> by outcome: "

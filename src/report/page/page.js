@@ -43,6 +43,7 @@
     const tail = s + '.' + pad(ms % 1000, 3);
     return h ? h + ':' + pad(m) + ':' + pad(tail, 6) : m ? m + ':' + pad(tail, 6) : tail;
   };
+  const callCount = (n) => n + (n === 1 ? ' call' : ' calls');
   const handleText = (i) => D.handle[i].toString(16).toUpperCase().padStart(8, '0');
   const text = (column, i) => D.text[D[column][i]];
   const outcomeName = (i) => D.outcomes[D.outcome[i]];
@@ -204,13 +205,24 @@
       }
     }
     ctx.fillStyle = '#57606a';
-    ctx.fillText(most + ' calls', 2, 7);
+    ctx.fillText(most + ' calls', 4, 9);
     drawAxis(ctx, 0, width, t0, t1, overviewHeight - axisHeight / 2);
-    const a = x(view.from), b = Math.max(a + 2, x(view.to));
-    ctx.fillStyle = 'rgba(9,105,218,0.12)';
+    // The window: shaded, framed, and at least a few pixels wide with a mark
+    // above it, so that an hour in a month can still be found.
+    const a = Math.min(x(view.from), width - 4), b = Math.max(a + 4, x(view.to));
+    ctx.fillStyle = 'rgba(9,105,218,0.15)';
     ctx.fillRect(a, 0, b - a, plot);
     ctx.strokeStyle = '#0969da';
-    ctx.strokeRect(a + 0.5, 0.5, b - a - 1, plot - 1);
+    ctx.lineWidth = 2;
+    ctx.strokeRect(a + 1, 1, b - a - 2, plot - 2);
+    ctx.lineWidth = 1;
+    const middle = Math.max(6, Math.min(width - 6, (a + b) / 2));
+    ctx.fillStyle = '#0969da';
+    ctx.beginPath();
+    ctx.moveTo(middle - 6, 0);
+    ctx.lineTo(middle + 6, 0);
+    ctx.lineTo(middle, 8);
+    ctx.fill();
     if (view.picked >= 0) {
       const p = Math.round(x(start[view.picked])) + 0.5;
       ctx.strokeStyle = '#1f2328';
@@ -353,7 +365,7 @@
     ctx.fillRect(0, 0, width, topAxis);
     drawAxis(ctx, left, plot, view.from, view.to, topAxis / 2 - 2);
     $('window-text').textContent = timeText(view.from) + ' \u2013 ' + timeText(view.to) + ', ' +
-      durationText(Math.round(view.to - view.from)) + ': ' + rows.length + ' calls';
+      durationText(Math.round(view.to - view.from)) + ': ' + callCount(rows.length);
   };
   timeline.addEventListener('scroll', () => requestAnimationFrame(drawTimeline));
   // Where the mouse is over the timeline: the call, and the state under it.
@@ -521,7 +533,7 @@
     }
     part.append(spacer((order.length - last) * tableRow));
     body.replaceChildren(part);
-    $('table-text').textContent = (order.length === N ? N : order.length + ' of ' + N) + ' calls';
+    $('table-text').textContent = order.length === N ? callCount(N) : order.length + ' of ' + callCount(N);
   };
   wrap.addEventListener('scroll', () => requestAnimationFrame(drawTable));
   body.addEventListener('click', (e) => {
