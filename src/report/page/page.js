@@ -288,8 +288,8 @@
   const timeline = $('timeline'), timelineCanvas = $('timeline-canvas'), space = $('timeline-space');
   const rowHeight = 20, topAxis = 22, maxHeight = 480;
   let rows = [];
-  const labelWidth = () => Math.min(260, Math.floor(timeline.clientWidth * 0.3));
-  const labelText = (i) => timeText(start[i]) + '  ' + handleText(i) + '  ' + text('caller', i) +
+  const labelWidth = () => Math.min(300, Math.floor(timeline.clientWidth * 0.3));
+  const labelText = (i) => timeText(start[i], false) + '  ' + handleText(i) + '  ' + text('caller', i) +
     (text('called', i) ? ' \u2192 ' + text('called', i) : '');
   const rerow = () => {
     rows = [];
