@@ -520,7 +520,7 @@
           td.append(a);
         } else {
           fill(td, s, marked.has(key));
-          if (s.length > 20) td.title = s;
+          if (s.length > 12) td.title = s;
         }
         if (key === 'start' || key === 'duration') td.className = 'num';
         if (key === 'outcome') {
@@ -571,7 +571,11 @@
     }
     if (view.query) p.set('q', view.query);
     if (view.outcome >= 0) p.set('o', D.outcomes[view.outcome]);
-    history.replaceState(null, '', '#' + p.toString());
+    try {
+      history.replaceState(null, '', '#' + p.toString());
+    } catch (e) {
+      // A browser that refuses to change a file's address keeps the view without it.
+    }
   };
   const readAddress = () => {
     const p = new URLSearchParams(location.hash.slice(1));
