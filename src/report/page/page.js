@@ -59,8 +59,11 @@
     CONFERENCED: ['#332288'], BUSY: ['#d55e00'], SPECIALINFO: ['#d55e00', 'stripes'],
     DISCONNECTED: ['#bbbbbb'], UNKNOWN: ['#555555', 'dots'],
   };
-  const fills = new Map();
+  // Patterns belong to the context that made them: one set per canvas.
+  const fillSets = new WeakMap();
   const stateFill = (ctx, name) => {
+    if (!fillSets.has(ctx)) fillSets.set(ctx, new Map());
+    const fills = fillSets.get(ctx);
     if (fills.has(name)) return fills.get(name);
     const [colour, pattern] = stateStyles[name] || ['#555555', 'dots'];
     let fill = colour;
