@@ -128,9 +128,7 @@ int CallsMain(const std::vector<std::string>& args, std::ostream& out, std::ostr
   auto* csvFlag = app.add_flag("--csv", csv, "write CSV (RFC 4180), one row per call, instead of the table");
   app.add_flag("--json", json, "write JSON: the sessions, the calls with their states, the summary")
       ->excludes(csvFlag);
-  app.add_option(
-         "--html", html,
-         "also write a self-contained web page to FILE: an overview, a timeline and a table of the calls")
+  app.add_option("--html", html, "also write a self-contained web page of the calls to FILE")
       ->type_name("FILE");
   app.add_option("--call", handleText, "only the calls with this handle (hexadecimal)")->type_name("HANDLE");
   app.add_option("--from", fromText, "only calls that begin at or after this time of day (hh:mm[:ss[.zzz]])")
