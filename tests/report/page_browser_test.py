@@ -115,6 +115,14 @@ def hour_page(browser, args, scratch):
     check(picked == summary["longest"], "Down picked %r, not the first row %r" % (picked, summary["longest"]))
     check("call=" + picked in browser.evaluate("location.hash"), "the address does not name the picked call")
 
+    # Scrolled far down, the table still shows rows where its window is (only those exist).
+    shown = browser.evaluate(
+        "new Promise(done => { const w = document.getElementById('table-wrap'); w.scrollTop = w.scrollHeight * 0.6;"
+        " requestAnimationFrame(() => requestAnimationFrame(() => { const r = w.getBoundingClientRect();"
+        " done([...document.querySelectorAll('#calls tr.call')].filter(tr => { const q = tr.getBoundingClientRect();"
+        " return q.bottom > r.top + 30 && q.top < r.bottom; }).length); })); })")
+    check(shown >= 15, "scrolled down, the table shows %d rows" % shown)
+
     width = browser.evaluate("document.documentElement.scrollWidth")
     check(width <= 1280, "the page is %d pixels wide at 1280" % width)
     problems(browser, "hour page")
