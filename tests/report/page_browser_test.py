@@ -115,6 +115,27 @@ def hour_page(browser, args, scratch):
     check(picked == summary["longest"], "Down picked %r, not the first row %r" % (picked, summary["longest"]))
     check("call=" + picked in browser.evaluate("location.hash"), "the address does not name the picked call")
 
+    # A drag across the overview's middle quarter makes that quarter the window;
+    # then + (the keyboard) halves it.
+    window = "(() => { const p = new URLSearchParams(location.hash.slice(1)); return [+p.get('from'), +p.get('to')]; })()"
+    box = browser.evaluate("(() => { const o = document.getElementById('overview'); o.scrollIntoView();"
+                           " const r = o.getBoundingClientRect();"
+                           " return [r.left, r.width, r.top + r.height / 2]; })()")
+    for kind, share in (("mousePressed", 0.25), ("mouseMoved", 0.4), ("mouseReleased", 0.5)):
+        browser.call("Input.dispatchMouseEvent", {"type": kind, "x": box[0] + box[1] * share, "y": box[2],
+                                                  "button": "left", "buttons": 1 if kind != "mouseReleased" else 0,
+                                                  "clickCount": 1})
+    dragged = browser.evaluate(window)
+    starts = [c["start_ms"] for c in report["calls"]]
+    span = max(starts) - min(starts)
+    check(min(starts) + 0.2 * span < dragged[0] < min(starts) + 0.3 * span and
+          0.2 * span < dragged[1] - dragged[0] < 0.3 * span, "the drag chose the window %r" % dragged)
+    browser.evaluate("document.getElementById('overview').focus()")
+    for kind in ("keyDown", "keyUp"):
+        browser.call("Input.dispatchKeyEvent", {"type": kind, "key": "+", "text": "+" if kind == "keyDown" else ""})
+    zoomed = browser.evaluate(window)
+    check(abs((zoomed[1] - zoomed[0]) * 2 - (dragged[1] - dragged[0])) <= 2, "+ made %r of %r" % (zoomed, dragged))
+
     # Scrolled far down, the table still shows rows where its window is (only those exist).
     shown = browser.evaluate(
         "new Promise(done => { const w = document.getElementById('table-wrap'); w.scrollTop = w.scrollHeight * 0.6;"
