@@ -442,8 +442,9 @@
     ['called', 'Called', (i) => text('called', i)],
     ['connected', 'Connected', (i) => text('connected', i)],
     ['final', 'Final state', (i) => D.final[i] >= 0 ? D.states[D.final[i]] : ''],
-    ['origin', 'Origin', (i) => text('origin', i)],
-    ['reason', 'Reason', (i) => text('reason', i)],
+    // "EXTERNAL" for LINECALLORIGIN_EXTERNAL: the whole name is the cell's tooltip.
+    ['origin', 'Origin', (i) => text('origin', i).replace(/^LINECALLORIGIN_/, ''), null, (i) => text('origin', i)],
+    ['reason', 'Reason', (i) => text('reason', i).replace(/^LINECALLREASON_/, ''), null, (i) => text('reason', i)],
     ['earlier', 'Earlier identifiers', (i) => text('earlier', i)],
   ];
   const marked = new Set(['handle', 'caller', 'called', 'connected', 'earlier']);
@@ -514,7 +515,7 @@
       const i = order[r], tr = document.createElement('tr');
       tr.className = i === view.picked ? 'call picked' : 'call';
       tr.dataset.i = i;
-      for (const [key, , value] of columns) {
+      for (const [key, , value, , whole] of columns) {
         const td = document.createElement('td'), s = value(i);
         if (key === 'handle') {
           const a = document.createElement('a');
@@ -523,7 +524,8 @@
           td.append(a);
         } else {
           fill(td, s, marked.has(key));
-          if (s.length > 12) td.title = s;
+          if (whole && whole(i) !== s) td.title = whole(i);
+          else if (s.length > 12) td.title = s;
         }
         if (key === 'start' || key === 'duration') td.className = 'num';
         if (key === 'outcome') {
