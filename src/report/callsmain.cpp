@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -67,6 +68,24 @@ std::optional<std::string> ReadInput(const std::string& name, TraceReader& reade
   return std::nullopt;
 }
 
+// The page shows each state's whole trace line on hover while the inputs
+// are small (about 30,000 lines); beyond that their lines would outweigh everything else in the
+// page and in memory, and the hover text names the state's line instead.
+// Standard input has no size to ask: its lines are not kept.
+bool KeepTraceLines(const std::vector<std::string>& files) {
+  constexpr std::uintmax_t kMaxBytes = 4u << 20;
+  std::uintmax_t total = 0;
+  for (const std::string& file : files) {
+    std::error_code error;
+    const std::uintmax_t size = file == "-" ? kMaxBytes + 1 : std::filesystem::file_size(file, error);
+    total += error ? kMaxBytes + 1 : size;
+    if (total > kMaxBytes) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 int CallsMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -87,7 +106,7 @@ int CallsMain(const std::vector<std::string>& args, std::ostream& out, std::ostr
   auto* csvFlag = app.add_flag("--csv", csv, "write CSV (RFC 4180), one row per call, instead of the table");
   app.add_flag("--json", json, "write JSON: the sessions, the calls with their states, the summary")
       ->excludes(csvFlag);
-  app.add_option("--html", html, "also write a self-contained web page with a timeline to FILE")
+  app.add_option("--html", html, "also write a self-contained web page of the calls to FILE")
       ->type_name("FILE");
   app.add_option("--call", handleText, "only the calls with this handle (hexadecimal)")->type_name("HANDLE");
   app.add_option("--from", fromText, "only calls that begin at or after this time of day (hh:mm[:ss[.zzz]])")
@@ -147,7 +166,7 @@ int CallsMain(const std::vector<std::string>& args, std::ostream& out, std::ostr
   const InputEncoding encoding = encodingText == "cp1252"  ? InputEncoding::kCp1252
                                  : encodingText == "utf-8" ? InputEncoding::kUtf8
                                                            : InputEncoding::kAuto;
-  TraceReader reader(!html.empty(), encoding);
+  TraceReader reader(!html.empty() && KeepTraceLines(files), encoding);
   std::uint64_t total = 0;
   for (const std::string& file : files) {
     if (const auto problem = ReadInput(file, reader, maxInput, total)) {

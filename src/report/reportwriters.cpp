@@ -1,5 +1,7 @@
 #include "report/reportwriters.h"
 
+#include "report/reporttext.h"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -16,33 +18,21 @@ namespace ordalyn::report {
 
 namespace {
 
-constexpr Outcome kOutcomes[] = {Outcome::kAnswered, Outcome::kMissed,  Outcome::kOutgoing, Outcome::kBusy,
-                                 Outcome::kFailed,   Outcome::kUnknown, Outcome::kStillOpen};
-static_assert(std::size(kOutcomes) == kOutcomeCount);
-
 // Whether the texts being written are UTF-8 already: set by each writer for
 // the time it writes.
 thread_local bool g_utf8Input = false;
 
-class InputTexts {
- public:
-  explicit InputTexts(bool utf8) : before_(g_utf8Input) { g_utf8Input = utf8; }
-  ~InputTexts() { g_utf8Input = before_; }
-  InputTexts(const InputTexts&) = delete;
-  InputTexts& operator=(const InputTexts&) = delete;
+}  // namespace
 
- private:
-  bool before_;
-};
+InputTexts::InputTexts(bool utf8) : before_(g_utf8Input) { g_utf8Input = utf8; }
+InputTexts::~InputTexts() { g_utf8Input = before_; }
 
-// "%.8X", as the trace prints a call handle.
 std::string HandleText(DWORD handle) {
   std::string text;
   AppendHexUpper(text, handle, 8);
   return text;
 }
 
-// "CONNECTED" for LINECALLSTATE_CONNECTED; the table and the page are narrow.
 std::string ShortStateName(DWORD state) {
   std::string name = CallStateName(state);
   constexpr std::string_view kPrefix = "LINECALLSTATE_";
@@ -62,12 +52,13 @@ std::string FinalStateText(const Call& call, bool full) {
 
 std::string OriginText(const Call& call) { return call.origin != 0 ? CallOriginName(call.origin) : ""; }
 std::string ReasonText(const Call& call) { return call.reason != 0 ? CallReasonName(call.reason) : ""; }
-// A lone "Unknown (...)" the trace gave for origin or reason, as it stood there.
 std::string OriginOrReasonText(const Call& call) {
   return call.originOrReason != 0 ? CallOriginName(call.originOrReason) : "";
 }
 
 std::string Utf8(std::string_view text) { return g_utf8Input ? std::string(text) : Cp1252ToUtf8(text); }
+
+namespace {
 
 // UTF-8 text for a terminal: control characters (C0, DEL and C1) become
 // "\x1b" and the like, so that none of them reaches the terminal raw.
@@ -95,7 +86,8 @@ std::string Visible(std::string utf8) {
   return utf8;
 }
 
-// The earlier values of an identifier, oldest first, joined by " | ".
+}  // namespace
+
 std::string Earlier(const IdentifierHistory& history) {
   std::string text;
   for (const std::string_view value : history.Earlier()) {
@@ -106,6 +98,8 @@ std::string Earlier(const IdentifierHistory& history) {
   }
   return text;
 }
+
+namespace {
 
 std::string OptionalMs(const std::optional<TraceTime>& value) {
   return value ? std::to_string(*value) : std::string();
@@ -144,8 +138,8 @@ bool IsTelephoneNumber(std::string_view text) {
   return digit;
 }
 
-// A JSON string of UTF-8 text; "<" is escaped too, so that the text may
-// stand inside a script element.
+}  // namespace
+
 std::string JsonString(std::string_view utf8) {
   std::string out = "\"";
   for (const char c : utf8) {
@@ -207,6 +201,8 @@ std::string SessionText(const Session& session) {
   }
   return text;
 }
+
+namespace {
 
 struct Column {
   const char* title;
@@ -584,193 +580,6 @@ void WriteJson(std::ostream& out, const Report& report, const Selection& selecti
       << ",\"lines_without_call\":" << report.linesWithoutCall << ",\"clock_steps\":" << report.clockSteps
       << ",\"last_line_cut\":" << (report.lastLineCut ? "true" : "false") << ",\"encoding\":\""
       << (report.utf8 ? "UTF-8" : "cp1252") << "\"}}\n";
-}
-
-namespace {
-
-// The page's timeline draws itself from the calls embedded as data: only the
-// rows of the calls inside the chosen window exist in the page at a time, so
-// a day of thousands of calls stays quick. Each state is a coloured segment
-// whose title is its trace line.
-constexpr const char* kPageStyle = R"(
-body{font:13px/1.4 system-ui,sans-serif;margin:16px;color:#222}
-h1{font-size:20px;margin:0 0 8px}h2{font-size:16px;margin:18px 0 6px}
-table{border-collapse:collapse}td,th{padding:2px 8px;text-align:left;white-space:nowrap}
-th{background:#eee;position:sticky;top:0}tr:nth-child(even) td{background:#f7f7f7}
-.summary span{display:inline-block;margin-right:14px}
-.o-answered{color:#1a7f37}.o-missed{color:#b35900}.o-busy{color:#8250df}.o-failed{color:#cf222e}.o-still{color:#0969da}
-#controls{margin:6px 0}#axis,#rows{position:relative;margin-left:230px}
-#axis{height:18px;border-bottom:1px solid #999;font-size:11px}
-#axis span{position:absolute;transform:translateX(-50%);white-space:nowrap}
-.row{position:relative;height:16px;border-bottom:1px solid #f0f0f0}
-.row .label{position:absolute;left:-230px;width:225px;overflow:hidden;white-space:nowrap;font-size:11px}
-.seg{position:absolute;top:2px;height:12px;min-width:2px}
-.legend span{display:inline-block;margin-right:10px}.legend i{display:inline-block;width:12px;height:10px;margin-right:3px}
-)";
-
-constexpr const char* kPageScript = R"(
-const colours={OFFERING:'#f0a030',ACCEPTED:'#e8d040',DIALTONE:'#9ec5fe',DIALING:'#6ea8fe',RINGBACK:'#3d8bfd',
-PROCEEDING:'#5c9ded',CONNECTED:'#2da44e',ONHOLD:'#a371f7',CONFERENCED:'#8250df',ONHOLDPENDCONF:'#c297ff',
-ONHOLDPENDTRANSFER:'#c297ff',BUSY:'#bf3989',SPECIALINFO:'#cf222e',DISCONNECTED:'#8c959f'};
-const colour=s=>colours[s]||'#57606a';
-const t0=data.start,t1=Math.max(data.end,data.start+1000);
-const width=document.getElementById('width'),pos=document.getElementById('pos');
-const axis=document.getElementById('axis'),rows=document.getElementById('rows');
-const fmt=ms=>{const d=Math.floor(ms/86400000),r=ms%86400000,p=n=>String(n).padStart(2,'0');
-return (d?'+'+d+'d ':'')+p(Math.floor(r/3600000))+':'+p(Math.floor(r/60000)%60)+':'+p(Math.floor(r/1000)%60);};
-function draw(){
- const span=width.value==='0'?t1-t0:Math.min(+width.value,t1-t0);
- const from=t0+(t1-t0-span)*pos.value/1000,to=from+span;
- pos.disabled=span>=t1-t0;
- axis.textContent='';
- for(let i=0;i<=8;i++){const s=document.createElement('span');s.style.left=(i*12.5)+'%';s.textContent=fmt(Math.round(from+span*i/8));axis.appendChild(s);}
- const frag=document.createDocumentFragment();let shown=0;
- for(const c of data.calls){
-  if(c.end<from||c.start>to)continue;shown++;
-  const row=document.createElement('div');row.className='row';
-  const label=document.createElement('div');label.className='label';
-  label.textContent=fmt(c.start)+' '+c.handle+' '+c.outcome+' '+c.caller;row.appendChild(label);
-  c.segs.forEach((g,i)=>{if(g[1]==='IDLE')return;const a=Math.max(g[0],from),b=Math.min(i+1<c.segs.length?c.segs[i+1][0]:c.end,to);
-   if(b<a)return;const e=document.createElement('div');e.className='seg';
-   e.style.left=((a-from)/span*100)+'%';e.style.width=((b-a)/span*100)+'%';e.style.background=colour(g[1]);
-   e.title=g[2];row.appendChild(e);});
-  frag.appendChild(row);
- }
- rows.textContent='';rows.appendChild(frag);
- document.getElementById('shown').textContent=shown+' of '+data.calls.length+' calls in '+fmt(from)+' - '+fmt(to);
-}
-const wanted=new URLSearchParams(location.hash.slice(1));
-if(wanted.has('w'))width.value=wanted.get('w');if(wanted.has('p'))pos.value=wanted.get('p');
-width.onchange=draw;pos.oninput=draw;
-document.querySelectorAll('a.call').forEach(a=>a.onclick=e=>{e.preventDefault();
- const c=data.calls[+a.dataset.i];const span=Math.max((c.end-c.start)*3,60000);
- const w=[...width.options].map(o=>+o.value).filter(v=>v>=span).sort((x,y)=>x-y)[0]||0;width.value=String(w);
- const s=w?Math.min(w,t1-t0):t1-t0;pos.value=t1-t0>s?Math.round(Math.max(0,c.start-t0-s/3)/(t1-t0-s)*1000):0;
- draw();document.getElementById('timeline').scrollIntoView();});
-const legend=document.getElementById('legend');
-Object.keys(colours).forEach(k=>{const s=document.createElement('span');s.innerHTML='<i style="background:'+colours[k]+'"></i>'+k;legend.appendChild(s);});
-draw();
-)";
-
-const char* OutcomeClass(Outcome outcome) {
-  switch (outcome) {
-    case Outcome::kAnswered:
-      return "o-answered";
-    case Outcome::kMissed:
-      return "o-missed";
-    case Outcome::kBusy:
-      return "o-busy";
-    case Outcome::kFailed:
-      return "o-failed";
-    case Outcome::kStillOpen:
-      return "o-still";
-    case Outcome::kUnknown:
-      return "o-unknown";
-    case Outcome::kOutgoing:
-      break;
-  }
-  return "o-outgoing";
-}
-
-}  // namespace
-
-void WriteHtml(std::ostream& out, const Report& report, const Selection& selection) {
-  const InputTexts texts(selection.utf8);
-  const Summary summary = Summarise(selection);
-  out << "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
-         "<meta name=\"viewport\" content=\"width=device-width\"><title>Ordalyn calls</title><style>"
-      << kPageStyle << "</style></head><body>\n<h1>Calls at a glance</h1>\n<div class=\"summary\">";
-  out << "<span><b>" << summary.calls << "</b> calls</span>";
-  for (const Outcome outcome : kOutcomes) {
-    out << "<span class=\"" << OutcomeClass(outcome) << "\">" << OutcomeText(outcome) << " <b>"
-        << summary.byOutcome[static_cast<int>(outcome)] << "</b></span>";
-  }
-  if (summary.longest != nullptr) {
-    out << "<span>longest " << HandleText(summary.longest->handle) << " at "
-        << TimeText(summary.longest->start) << ", " << DurationText(*Duration(*summary.longest)) << "</span>";
-  }
-  out << "<span>" << report.lines << " lines, " << report.skipped << " skipped"
-      << (report.lastLineCut ? ", the last cut short" : "") << "</span></div>\n";
-
-  out << "<h2>Sessions</h2><ol>";
-  for (const std::size_t index : selection.sessions) {
-    const Session& session = report.sessions[index];
-    out << "<li value=\"" << (index + 1) << "\">" << HtmlText(SessionText(session));
-    for (const ResultLine& result : session.results) {
-      if (result.error) {
-        out << "<br><span class=\"o-failed\">" << TimeText(result.time) << ' ' << result.step
-            << ": Error: " << HtmlText(Utf8(result.result)) << "</span>";
-      }
-    }
-    out << "</li>";
-  }
-  out << "</ol>\n";
-
-  out << "<h2 id=\"timeline\">Timeline</h2><div id=\"controls\">Window <select id=\"width\">"
-         "<option value=\"0\">whole trace</option><option value=\"86400000\">1 day</option>"
-         "<option value=\"3600000\">1 hour</option><option value=\"600000\">10 minutes</option>"
-         "<option value=\"60000\">1 minute</option></select> "
-         "<input id=\"pos\" type=\"range\" min=\"0\" max=\"1000\" value=\"0\" style=\"width:40%\"> "
-         "<span id=\"shown\"></span><div class=\"legend\" id=\"legend\"></div></div>"
-         "<div id=\"axis\"></div><div id=\"rows\"></div>\n";
-
-  out << "<h2>Calls</h2><table><thead><tr>";
-  for (const Column& column : kColumns) {
-    out << "<th>" << column.title << "</th>";
-  }
-  out << "<th>Origin</th><th>Reason</th><th>Earlier identifiers</th></tr></thead><tbody>\n";
-  for (std::size_t i = 0; i < selection.calls.size(); ++i) {
-    const Call& call = *selection.calls[i];
-    out << "<tr>";
-    for (std::size_t c = 0; c < std::size(kColumns); ++c) {
-      const std::string value = HtmlText(kColumns[c].value(call));
-      if (c == 0) {
-        out << "<td><a class=\"call\" href=\"#timeline\" data-i=\"" << i << "\">" << value << "</a></td>";
-      } else if (c == 3) {
-        out << "<td class=\"" << OutcomeClass(CallOutcome(call)) << "\">" << value << "</td>";
-      } else {
-        out << "<td>" << value << "</td>";
-      }
-    }
-    std::string earlier;
-    const std::pair<const char*, const IdentifierHistory*> histories[] = {
-        {"caller", &call.caller}, {"called", &call.called}, {"connected", &call.connected}};
-    for (const auto& [name, history] : histories) {
-      if (!history->Earlier().empty()) {
-        earlier += std::string(earlier.empty() ? "" : "; ") + name + " was " + Earlier(*history);
-      }
-    }
-    out << "<td>" << HtmlText(OriginText(call)) << "</td><td>" << HtmlText(ReasonText(call)) << "</td><td>"
-        << HtmlText(Utf8(earlier)) << "</td></tr>\n";
-  }
-  out << "</tbody></table>\n";
-
-  // The timeline's data: per call its start, its end (or last line), the
-  // label texts and one [time, state, hover text] per state.
-  TraceTime first = 0;
-  TraceTime last = 0;
-  for (std::size_t i = 0; i < selection.calls.size(); ++i) {
-    first = i == 0 ? selection.calls[i]->start : std::min(first, selection.calls[i]->start);
-    last = std::max(last, selection.calls[i]->lastSeen);
-  }
-  out << "<script>\nconst data={\"start\":" << first << ",\"end\":" << last << ",\"calls\":[";
-  for (std::size_t i = 0; i < selection.calls.size(); ++i) {
-    const Call& call = *selection.calls[i];
-    out << (i > 0 ? ",\n" : "\n") << "{\"start\":" << call.start << ",\"end\":" << call.lastSeen
-        << ",\"handle\":\"" << HandleText(call.handle) << "\",\"outcome\":\""
-        << OutcomeText(CallOutcome(call)) << "\",\"caller\":" << JsonString(Utf8(call.caller.Last()))
-        << ",\"segs\":[";
-    for (std::size_t s = 0; s < call.states.size(); ++s) {
-      const StateChange& change = call.states[s];
-      const std::string_view line = report.StateLine(change);
-      const std::string hover =
-          line.empty() ? TimeText(change.time) + " " + CallStateName(change.state) : Utf8(line);
-      out << (s > 0 ? "," : "") << "[" << change.time << ",\"" << ShortStateName(change.state) << "\","
-          << JsonString(hover) << "]";
-    }
-    out << "]}";
-  }
-  out << "]};\n" << kPageScript << "</script>\n</body></html>\n";
 }
 
 }  // namespace ordalyn::report

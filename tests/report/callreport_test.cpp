@@ -8,9 +8,12 @@
 #include <vector>
 
 #include "report/callsmain.h"
+#include "report/pagedata.h"
+#include "report/reporttext.h"
 #include "report/reportwriters.h"
 #include "report/tracereader.h"
 #include "support/scratchdir.h"
+#include "tapi/tapiutil.h"
 
 namespace ordalyn::report {
 namespace {
@@ -375,7 +378,18 @@ TEST_F(CallsCommand, CsvJsonAndPage) {
   EXPECT_NE(text.find("\"10:16:12:771 | LINE_CALLSTATE: LINECALLSTATE_CONNECTED; ACTIVE - hCall: 00010A2C - "
                       "CallerID: Dr. M\xC3\xBCller"),
             std::string::npos);
-  EXPECT_EQ(text.find("</script>"), text.rfind("</script>"));
+  // Two script elements, the data and the code, each closed only by its own
+  // end tag: no text from the trace holds a "<" inside the data.
+  const std::string dataTag = "<script type=\"application/json\" id=\"data\">";
+  const std::size_t data = text.find(dataTag);
+  ASSERT_NE(data, std::string::npos);
+  const std::size_t dataEnd = text.find("</script>", data);
+  EXPECT_EQ(text.find('<', data + dataTag.size()), dataEnd);
+  EXPECT_EQ(text.find("</script>"), dataEnd);
+  EXPECT_EQ(text.find("</script>", dataEnd + 1), text.rfind("</script>"));
+  // The summary's counts, as the page's script and its test read them.
+  EXPECT_NE(text.find("<b data-count=\"calls\">2</b>"), std::string::npos);
+  EXPECT_NE(text.find("<b data-count=\"still open\">1</b>"), std::string::npos);
 }
 
 // A stream that takes nothing, as /dev/full or a full disk.
@@ -461,6 +475,122 @@ TEST_F(CallsCommand, BadOptionsAndUnreadableFilesGiveExitCodeTwo) {
   const ToolRun help = Calls({"--help"});
   EXPECT_EQ(help.code, 0);
   EXPECT_NE(help.out.find("--html FILE"), std::string::npos) << help.out;
+}
+
+// The page's data, read back as its script reads it: a JSON array by name,
+// each element as it stands in the text (strings with their quotes and
+// escapes, so that they compare against JsonString).
+std::vector<std::string> PageArray(const std::string& data, const std::string& name) {
+  const std::string key = "\"" + name + "\":[";
+  std::size_t at = data.find(key);
+  if (at == std::string::npos) return {};
+  at += key.size();
+  std::vector<std::string> elements;
+  std::string element;
+  bool inString = false;
+  for (; at < data.size(); ++at) {
+    const char c = data[at];
+    if (inString) {
+      element += c;
+      if (c == '\\') {
+        element += data[++at];
+      } else if (c == '"') {
+        inString = false;
+      }
+    } else if (c == ',' || c == ']') {
+      if (!element.empty()) elements.push_back(element);
+      element.clear();
+      if (c == ']') break;
+    } else {
+      inString = c == '"';
+      element += c;
+    }
+  }
+  return elements;
+}
+
+std::vector<std::int64_t> PageNumbers(const std::string& data, const std::string& name) {
+  std::vector<std::int64_t> numbers;
+  for (const std::string& element : PageArray(data, name)) numbers.push_back(std::stoll(element));
+  return numbers;
+}
+
+// Every call and state of a report, decoded from the page's columns (times as
+// differences, texts through their tables), says what the report says: across
+// midnight, with a reused handle, a call still open and a caller that is markup.
+TEST(PageData, SaysWhatTheReportSays) {
+  const Report report = Read(Join(
+      {
+          "23:59:50:000 | LINE_APPNEWCALL - hCall: 00000007 - 0|7|2",
+          CallState("23:59:50:010", "LINECALLSTATE_OFFERING; ACTIVE", "00000007",
+                    "</script><img src=x onerror=alert(1)> - CalledID: 200", "2|1|0"),
+          CallState("00:00:05:000", "LINECALLSTATE_CONNECTED; ACTIVE", "00000007",
+                    "\"M\xFCller\" & Co - CalledID: 200 - ConnectedID: 200", "100|1|0"),
+          CallState("00:01:00:000", "LINECALLSTATE_IDLE", "00000007", " - CalledID: ", "1|0|0"),
+          "00:02:00:000 | LINE_LINEDEVSTATE - 4|0|1",
+          CallState("00:05:00:000", "LINECALLSTATE_DIALTONE; NORMAL", "00000007", " - CalledID: ", "8|1|0"),
+          CallState("00:05:01:000", "LINECALLSTATE_IDLE", "00000007", " - CalledID: ", "1|0|0"),
+          CallState("00:06:00:000", "LINECALLSTATE_OFFERING; ACTIVE", "0000000B", "5550177 - CalledID: 200",
+                    "2|1|0"),
+      },
+      "\r\n"));
+  ASSERT_EQ(report.calls.size(), 3u);
+  const Selection selection = Select(report, {});
+  std::ostringstream out;
+  WritePageData(out, report, selection);
+  const std::string data = out.str();
+  EXPECT_EQ(data.find('<'), std::string::npos);  // it stands inside a script element
+
+  ASSERT_TRUE(data.rfind("{\"t0\":", 0) == 0);
+  const std::int64_t first = std::stoll(data.substr(6));
+  EXPECT_EQ(first, report.calls[0].start);
+  const auto outcomes = PageArray(data, "outcomes");
+  const auto states = PageArray(data, "states");
+  const auto modes = PageArray(data, "modes");
+  ASSERT_FALSE(modes.empty());
+  const auto texts = PageArray(data, "text");
+  const auto lines = PageArray(data, "lines");
+  const auto handle = PageNumbers(data, "handle"), start = PageNumbers(data, "start"),
+             len = PageNumbers(data, "len"), ended = PageNumbers(data, "ended"),
+             outcome = PageNumbers(data, "outcome"), caller = PageNumbers(data, "caller"),
+             finalState = PageNumbers(data, "final"), count = PageNumbers(data, "ns"),
+             st = PageNumbers(data, "st"), ss = PageNumbers(data, "ss"), sm = PageNumbers(data, "sm"),
+             sl = PageNumbers(data, "sl");
+  ASSERT_EQ(handle.size(), 3u);
+  ASSERT_EQ(outcomes.size(), std::size(kOutcomes));
+  for (std::size_t o = 0; o < outcomes.size(); ++o) {
+    EXPECT_EQ(outcomes[o], JsonString(OutcomeText(kOutcomes[o])));
+  }
+  std::int64_t callStart = first;
+  std::int64_t lineNumber = 0;
+  std::size_t k = 0;
+  for (std::size_t i = 0; i < report.calls.size(); ++i) {
+    const Call& call = report.calls[i];
+    callStart += start.at(i);
+    EXPECT_EQ(handle.at(i), call.handle);
+    EXPECT_EQ(callStart, call.start) << i;
+    EXPECT_EQ(callStart + len.at(i), call.lastSeen) << i;
+    EXPECT_EQ(ended.at(i), call.ended ? 1 : 0) << i;
+    EXPECT_EQ(outcomes.at(outcome.at(i)), JsonString(OutcomeText(CallOutcome(call)))) << i;
+    EXPECT_EQ(texts.at(caller.at(i)), JsonString(Utf8(call.caller.Last()))) << i;
+    EXPECT_EQ(states.at(finalState.at(i)), JsonString(FinalStateText(call, false))) << i;
+    ASSERT_EQ(count.at(i), static_cast<std::int64_t>(call.states.size()));
+    for (const StateChange& change : call.states) {
+      lineNumber += sl.at(k);
+      EXPECT_EQ(callStart + st.at(k), change.time);
+      EXPECT_EQ(states.at(ss.at(k)), JsonString(ShortStateName(change.state)));
+      EXPECT_EQ(lineNumber, change.lineNumber);
+      EXPECT_EQ(lines.at(k), JsonString(Utf8(report.StateLine(change))));
+      const std::string mode = CallStateModeText(change.state, change.mode);
+      EXPECT_EQ(modes.at(sm.at(k)), JsonString(mode.size() > 2 ? mode.substr(2) : "")) << k;
+      ++k;
+    }
+  }
+  EXPECT_EQ(k, st.size());
+  EXPECT_EQ(texts.at(caller.at(0)),
+            "\"\\\"M\xC3\xBC"
+            "ller\\\" & Co\"");
+  EXPECT_EQ(TimeText(report.calls[0].lastSeen), "+1d 00:01:00.000");
 }
 
 }  // namespace
