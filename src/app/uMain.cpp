@@ -257,10 +257,6 @@ TFMMain::TFMMain(const MainServices& services, QWidget* parent) : QMainWindow(pa
   session_ = std::make_unique<TapiSession>(*services_.platform, state_, *log_);
   trace_ = std::make_unique<LineEventTrace>(*services_.platform, state_, *log_);
 
-  // The window exists before it is placed, so that its frame is known where
-  // the platform tells it before the window is mapped.
-  winId();
-  expectedFrame_ = AskFrameMargins(this).value_or(QMargins());
   PlaceOnScreen();
   PlaceByFrame(this, [this] { PlaceOnScreen(); });
   connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
@@ -279,6 +275,14 @@ TFMMain::~TFMMain() {
 }
 
 void TFMMain::PlaceOnScreen() {
+  // The first showing, after the window was created and before it is
+  // mapped, is the last chance to size it: the frame the window manager will
+  // add is asked for then, where the platform does not know it already.
+  const bool sizing = !sized_;
+  if (sizing && isVisible()) {
+    sized_ = true;
+    if (FrameMargins(this).isNull()) expectedFrame_ = AskFrameMargins(this).value_or(QMargins());
+  }
   QMargins frame = FrameMargins(this);
   if (frame.isNull()) frame = expectedFrame_;
   const QRect area = AvailableArea(this);
@@ -288,7 +292,7 @@ void TFMMain::PlaceOnScreen() {
   if (area.isValid()) outer = outer.boundedTo(area.size());
   // Sized once, before the window is mapped: a window manager that frames it
   // later only moves it (a resize then would make the window jump).
-  if (!isVisible() || !testAttribute(Qt::WA_Resized)) resize(outer.shrunkBy(frame));
+  if (sizing) resize(outer.shrunkBy(frame));
   outer = size().grownBy(frame);
   if (area.isValid()) {
     const QPoint centred(area.left() + (area.width() - outer.width()) / 2,

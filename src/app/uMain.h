@@ -148,6 +148,8 @@ class TFMMain : public QMainWindow {
   // The frame the window manager said it will put around the window, before
   // the window was mapped; empty when it could not tell.
   QMargins expectedFrame_;
+  // Set at the first showing: from then on the window is only moved.
+  bool sized_ = false;
 
   QDialog* fmDevices_ = nullptr;
   QDialog* fmHelp_ = nullptr;

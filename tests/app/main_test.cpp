@@ -581,27 +581,26 @@ TEST_F(MainWindowTest, TheSaveDialogFitsIntoTheMainWindowAtQtsOwnSize) {
   dialog.reject();
 }
 
-// The window gets its size before it is mapped; being shown only places it.
+// The window gets its size before it is mapped; once it is on the screen it
+// is only placed, never resized (the first activation included).
 TEST_F(MainWindowTest, TheMainWindowIsNotResizedOnceShown) {
   Create();
-  int resizes = 0;
-  bool shown = false;
-  struct Counter : QObject {
-    bool* shown;
-    int* resizes;
-    Counter(bool* s, int* r) : shown(s), resizes(r) {}
-    bool eventFilter(QObject* /*watched*/, QEvent* event) override {
-      if (event->type() == QEvent::Show) *shown = true;
-      if (event->type() == QEvent::Resize && *shown) ++*resizes;
-      return false;
-    }
-  } counter(&shown, &resizes);
-  Main().installEventFilter(&counter);
   Main().show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&Main()));
+  const QSize mapped = Main().frameGeometry().size();
+  struct Counter : QObject {
+    int resizes = 0;
+    bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+      if (event->type() == QEvent::Resize) ++resizes;
+      return false;
+    }
+  } counter;
+  Main().installEventFilter(&counter);
+  QTRY_VERIFY_WITH_TIMEOUT(!Main().FirstActivation(), 5000);
   QCoreApplication::processEvents();
-  EXPECT_TRUE(shown);
-  EXPECT_EQ(resizes, 0);
+  EXPECT_EQ(counter.resizes, 0);
+  EXPECT_EQ(mapped, QSize(771, 592));
+  EXPECT_EQ(Main().frameGeometry().size(), mapped);
 }
 
 // Every window keeps its whole frame on the screen's available area, also
