@@ -153,15 +153,13 @@ void PlaceByFrame(QWidget* window, std::function<void()> place) {
 void MoveFrameTo(QWidget* window, QPoint topLeft, QMargins expectedFrame) {
   QMargins frame = FrameMargins(window);
   if (frame.isNull()) frame = expectedFrame;
-  QWindow* handle = window->windowHandle();
-  if (handle != nullptr && !frame.isNull()) {
-    // With the frame known the client area is placed, which every window
-    // manager keeps where it is asked to be; the widget's own geometry
-    // follows at once (a showing under way would restore an older one).
+  if (window->windowHandle() != nullptr) {
+    // The client area is placed (with the frame known or expected, or with
+    // no frame at all), which every window manager keeps where it is asked
+    // to be; the widget's own geometry follows at once (a showing under way
+    // would restore an older one). A frame that turns out different is
+    // corrected by PlaceByFrame.
     window->setGeometry(QRect(topLeft + QPoint(frame.left(), frame.top()), window->size()));
-  } else if (handle != nullptr) {
-    // The window tells the window manager that the position is the frame's.
-    handle->setFramePosition(topLeft);
   } else {
     // Before the window exists a move is taken as the frame's position.
     window->move(topLeft);
