@@ -19,7 +19,7 @@
 #include "tapi/sim/simscenario.h"
 #include "tapi/sim/simtapiplatform.h"
 #include "tapi/tapisession.h"
-#include "widgets/cp1252map.h"
+#include "util/cp1252map.h"
 
 namespace ordalyn::fuzz {
 namespace {

@@ -11,7 +11,7 @@
 #include "tapi/sim/simtapiplatform.h"
 #include "tapi/tapisession.h"
 #include "tapi/tapistate.h"
-#include "widgets/cp1252map.h"
+#include "util/cp1252map.h"
 #include "widgets/versionlabeltext.h"
 
 namespace ordalyn {

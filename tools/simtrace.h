@@ -14,7 +14,7 @@
 #include "tapi/sim/manualmessagepump.h"
 #include "tapi/tapiplatform.h"
 #include "util/clock.h"
-#include "widgets/cp1252map.h"
+#include "util/cp1252map.h"
 
 namespace ordalyn {
 

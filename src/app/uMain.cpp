@@ -8,23 +8,21 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
-#include <QListView>
-#include <QLocale>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QScreen>
-#include <QSplitter>
 #include <QStatusTipEvent>
 #include <QStyle>
 #include <QTimer>
 #include <QToolBar>
-#include <QTreeView>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
+#include <utility>
 
 #include "app/core/commandline.h"
 #include "app/dialogs/dialogbase.h"
@@ -32,6 +30,7 @@
 #include "app/errorboxes.h"
 #include "app/resources/appimages.h"
 #include "app/tracescreen.h"
+#include "app/windowframe.h"
 #include "tapi/lineinventory.h"
 #include "util/ioerror.h"
 #include "widgets/QVersionLabel.h"
@@ -72,55 +71,63 @@ const SkinColour kSkinColours[28] = {
 
 namespace {
 
+// Where the skin's text contrasts less than this with the skin's background
+// (1 is none, 21 black on white), the text takes black or white instead.
+constexpr double kReadableContrast = 4.5;
+
+// A skin colour for the painter: its value, or the palette's colour of its role.
+QColor SkinColor(const char* role, const QPalette& palette) {
+  static const std::pair<const char*, QPalette::ColorRole> kRoles[] = {
+      {"button", QPalette::Button},
+      {"dark", QPalette::Dark},
+      {"highlight", QPalette::Highlight},
+      {"windowText", QPalette::WindowText},
+      {"highlightedText", QPalette::HighlightedText}};
+  for (const auto& colour : kSkinColours) {
+    if (qstrcmp(colour.role, role) != 0) continue;
+    if (colour.value[0] == '#') return QColor(QString::fromLatin1(colour.value));
+    for (const auto& [name, paletteRole] : kRoles) {
+      if (qstrcmp(name, colour.value) == 0) return palette.color(QPalette::Active, paletteRole);
+    }
+  }
+  return palette.color(QPalette::Active, QPalette::Button);
+}
+
+// The relative luminance of a colour, 0 for black to 1 for white.
+double Luminance(const QColor& colour) {
+  const auto linear = [](double channel) {
+    return channel <= 0.03928 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+  };
+  return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) + 0.0722 * linear(colour.blueF());
+}
+
 QString Skin(const char* role) {
   for (const auto& colour : kSkinColours) {
     if (qstrcmp(colour.role, role) == 0) {
       const QString value = QString::fromLatin1(colour.value);
-      return value.startsWith(QLatin1Char('#')) ? value : QStringLiteral("palette(%1)").arg(value);
+      if (value.startsWith(QLatin1Char('#'))) return value;
+      // A style sheet names the palette's roles in lower case with dashes:
+      // "windowText" is palette(window-text).
+      QString dashed;
+      for (const QChar c : value) dashed += c.isUpper() ? QLatin1Char('-') + c.toLower() : QString(c);
+      return QStringLiteral("palette(%1)").arg(dashed);
     }
   }
   return QStringLiteral("palette(button)");
 }
 
-// Qt's own save dialog, at the dialog font, wide enough that its places and
-// columns show whole at first sight: a name as long as the usage help's
-// example, the largest size in KiB, the type of a trace file, and the widest
-// date and time.
-void SizeSaveDialog(QFileDialog& dialog) {
-  auto* files = dialog.findChild<QTreeView*>("treeView");
-  auto* places = dialog.findChild<QListView*>("sidebar");
-  auto* splitter = dialog.findChild<QSplitter*>("splitter");
-  if (files == nullptr || places == nullptr || splitter == nullptr) return;
-  const QFontMetrics metrics(files->font());
-  const QLocale locale = QLocale::system();
-  int dateWidth = 0;
-  for (int month = 1; month <= 12; ++month) {
-    const QDateTime stamp(QDate(2026, month, 28), QTime(20, 58, 58));
-    dateWidth = std::max(dateWidth, metrics.horizontalAdvance(locale.toString(stamp, QLocale::ShortFormat)));
-  }
-  constexpr int kPadding = 28;  // cell margins, a file's icon, the sort indicator
-  const int samples[] = {metrics.horizontalAdvance(QStringLiteral("tapilog_2011-09-01_20-10.log")),
-                         metrics.horizontalAdvance(locale.formattedDataSize(1023 * 1024 + 1013)),
-                         metrics.horizontalAdvance(QStringLiteral("plain text document")), dateWidth};
-  QHeaderView* header = files->header();
-  int columns = 0;
-  for (int i = 0; i < 4 && i < header->count(); ++i) {
-    const int width = std::max(header->sectionSizeHint(i), samples[i] + kPadding);
-    header->resizeSection(i, width);
-    columns += width;
-  }
-  // The side bar lists the computer ("My Computer" on Windows) and the home folder.
-  int placesWidth = metrics.horizontalAdvance(QStringLiteral("My Computer"));
-  for (int row = 0; row < places->model()->rowCount(); ++row) {
-    placesWidth =
-        std::max(placesWidth, metrics.horizontalAdvance(places->model()->index(row, 0).data().toString()));
-  }
-  placesWidth += places->iconSize().width() + kPadding;
-  // The scroll bar, the views' frames, the splitter's handle, the margins.
-  constexpr int kChrome = 60;
-  places->setMinimumWidth(placesWidth);
-  splitter->setSizes({placesWidth, columns});
-  dialog.resize(placesWidth + columns + kChrome, dialog.sizeHint().height());
+// Qt's own save dialog, sized through public API alone: as wide as the main
+// window less a margin on each side (so the main window shows around it, and
+// Qt's columns get the room there is), as high as Qt wants it, never smaller
+// than Qt's minimum nor larger than the screen's available area. The one
+// assumption left, that Qt's minimum fits into that width, is checked by the
+// tests.
+void SizeSaveDialog(QFileDialog& dialog, int mainWidth) {
+  constexpr int kMargin = 20;
+  QSize size(mainWidth - 2 * kMargin, dialog.sizeHint().height());
+  size = size.expandedTo(dialog.minimumSizeHint());
+  const QSize area = AvailableArea(dialog.parentWidget()).size();
+  dialog.resize(area.isValid() ? size.boundedTo(area) : size);
 }
 
 // A file name as the operating system wants it.
@@ -134,30 +141,75 @@ std::string SystemFileName(const QString& name) {
 
 }  // namespace
 
-QString SkinStyleSheet() {
-  return QStringLiteral(
-             "QMenuBar#TBToolbarMenu, QToolBar#TBToolbarStandard { background: %1; color: %2; border: none; }"
-             "QWidget#TBDockTop { background: %1; border-bottom: 1px solid %3; }"
-             "QMenuBar#TBToolbarMenu::item:selected { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, "
-             "stop:0 %4, stop:1 %5); border: 1px solid %6; color: %2; }"
-             "QMenuBar#TBToolbarMenu::item:pressed { background: %7; border: 1px solid %8; }"
-             "QMenuBar#TBToolbarMenu QMenu { background: qlineargradient(x1:0, y1:0, x2:1, y2:0, stop:0 %9, "
-             "stop:1 %10); border: 1px solid %11; color: %2; }"
-             // Items keep a native menu's room around their icons and texts.
-             "QMenuBar#TBToolbarMenu QMenu { padding: 2px 1px; }"
-             "QMenuBar#TBToolbarMenu QMenu::item { padding: 3px 20px 3px 6px; border: 1px solid transparent; "
-             "}"
-             "QMenuBar#TBToolbarMenu QMenu::icon { left: 4px; }"
-             "QMenuBar#TBToolbarMenu QMenu::item:selected { background: %12; border: 1px solid %13; color: "
-             "%14; }"
-             "QMenuBar#TBToolbarMenu QMenu::separator { height: 1px; background: %15; margin: 3px 4px; }"
-             "QToolBar#TBToolbarStandard QToolButton:hover { background: %12; border: 1px solid %13; }"
-             "QToolBar#TBToolbarStandard QToolButton:pressed { background: %7; border: 1px solid %8; }"
-             "QToolBar#TBToolbarStandard::separator { background: %15; width: 1px; margin: 3px 2px; }")
-      .arg(Skin("tcToolbar"), Skin("tcText"), Skin("tcDockBorderOut"), Skin("tcGradStart"), Skin("tcGradEnd"),
-           Skin("tcSelBarBorder"), Skin("tcSelPushed"), Skin("tcSelPushedBorder"), Skin("tcPopupGradStart"))
-      .arg(Skin("tcPopupGradEnd"), Skin("tcBorder"), Skin("tcSelItem"), Skin("tcSelItemBorder"),
-           Skin("tcHighlightText"), Skin("tcSeparator"));
+QString SkinStyleSheet(const QPalette& palette) {
+  // Every background the skin sets comes with a text colour that can be read
+  // on it: the skin's own (the system's window text) where it contrasts, as
+  // with a light desktop; black or white where it does not (a dark desktop
+  // under the skin's light colours). Disabled items then get a grey between.
+  struct Colours {
+    QString text;
+    QString disabled;
+  };
+  const auto textOn = [&palette](std::initializer_list<const char*> roles) -> Colours {
+    const QColor windowText = palette.color(QPalette::Active, QPalette::WindowText);
+    double lightest = 0.0;
+    double darkest = 1.0;
+    for (const char* role : roles) {
+      const double light = Luminance(SkinColor(role, palette));
+      lightest = std::max(lightest, light);
+      darkest = std::min(darkest, light);
+    }
+    const double text = Luminance(windowText);
+    const auto contrast = [](double a, double b) {
+      return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+    };
+    if (std::min(contrast(text, lightest), contrast(text, darkest)) >= kReadableContrast) {
+      return {Skin("tcText"), QString()};
+    }
+    const bool dark = contrast(0.0, darkest) >= contrast(1.0, lightest);
+    return {dark ? QStringLiteral("#000000") : QStringLiteral("#FFFFFF"),
+            dark ? QStringLiteral("#6D6D6D") : QStringLiteral("#A0A0A0")};
+  };
+  const Colours bar = textOn({"tcToolbar"});
+  const Colours barSelected = textOn({"tcGradStart", "tcGradEnd"});
+  const Colours barPushed = textOn({"tcSelPushed"});
+  const Colours popup = textOn({"tcPopupGradStart", "tcPopupGradEnd"});
+  const Colours popupSelected = textOn({"tcSelItem"});
+  QString sheet =
+      QStringLiteral(
+          "QMenuBar#TBToolbarMenu, QToolBar#TBToolbarStandard { background: %1; color: %2; border: none; }"
+          "QWidget#TBDockTop { background: %1; border-bottom: 1px solid %3; }"
+          "QMenuBar#TBToolbarMenu::item:selected { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, "
+          "stop:0 %4, stop:1 %5); border: 1px solid %6; color: %16; }"
+          "QMenuBar#TBToolbarMenu::item:pressed { background: %7; border: 1px solid %8; color: %17; }"
+          "QMenuBar#TBToolbarMenu QMenu { background: qlineargradient(x1:0, y1:0, x2:1, y2:0, stop:0 %9, "
+          "stop:1 %10); border: 1px solid %11; color: %18; }"
+          // Items keep a native menu's room around their icons and texts.
+          "QMenuBar#TBToolbarMenu QMenu { padding: 2px 1px; }"
+          "QMenuBar#TBToolbarMenu QMenu::item { padding: 3px 20px 3px 6px; border: 1px solid transparent; "
+          "}"
+          "QMenuBar#TBToolbarMenu QMenu::icon { left: 4px; }"
+          "QMenuBar#TBToolbarMenu QMenu::item:selected { background: %12; border: 1px solid %13; color: "
+          "%14; }"
+          "QMenuBar#TBToolbarMenu QMenu::separator { height: 1px; background: %15; margin: 3px 4px; }"
+          "QToolBar#TBToolbarStandard QToolButton:hover { background: %12; border: 1px solid %13; color: "
+          "%14; }"
+          "QToolBar#TBToolbarStandard QToolButton:pressed { background: %7; border: 1px solid %8; color: "
+          "%17; }"
+          "QToolBar#TBToolbarStandard::separator { background: %15; width: 1px; margin: 3px 2px; }")
+          .arg(Skin("tcToolbar"), bar.text, Skin("tcDockBorderOut"), Skin("tcGradStart"), Skin("tcGradEnd"),
+               Skin("tcSelBarBorder"), Skin("tcSelPushed"), Skin("tcSelPushedBorder"),
+               Skin("tcPopupGradStart"))
+          .arg(Skin("tcPopupGradEnd"), Skin("tcBorder"), Skin("tcSelItem"), Skin("tcSelItemBorder"),
+               popupSelected.text == Skin("tcText") ? Skin("tcHighlightText") : popupSelected.text,
+               Skin("tcSeparator"), barSelected.text, barPushed.text, popup.text);
+  if (!popup.disabled.isEmpty()) {
+    sheet += QStringLiteral("QMenuBar#TBToolbarMenu QMenu::item:disabled { color: %1; }").arg(popup.disabled);
+  }
+  if (!bar.disabled.isEmpty()) {
+    sheet += QStringLiteral("QMenuBar#TBToolbarMenu::item:disabled { color: %1; }").arg(bar.disabled);
+  }
+  return sheet;
 }
 
 TFMMain::TFMMain(const MainServices& services, QWidget* parent) : QMainWindow(parent), services_(services) {
@@ -185,7 +237,13 @@ TFMMain::TFMMain(const MainServices& services, QWidget* parent) : QMainWindow(pa
   saveDialog1_->setDefaultSuffix(QStringLiteral("log"));
   saveDialog1_->setOption(QFileDialog::DontConfirmOverwrite, true);
   saveDialog1_->setOption(QFileDialog::DontUseNativeDialog, true);
-  SizeSaveDialog(*saveDialog1_);
+  SizeSaveDialog(*saveDialog1_, kOuterWidth);
+  // Centred over the main window at its first showing, like the other
+  // dialogs; later showings keep the place where it was.
+  PlaceByFrame(saveDialog1_, [this] {
+    CentreFrameOver(saveDialog1_, this);
+    saveDialog1_->setAttribute(Qt::WA_Moved, true);
+  });
 
   screen_ = new TraceScreenLog(meTrace_);
   log_ = std::make_unique<TraceLog>(
@@ -217,12 +275,29 @@ TFMMain::~TFMMain() {
 }
 
 void TFMMain::PlaceOnScreen() {
-  const QMargins frame = FrameMargins(this);
-  resize(kOuterWidth - frame.left() - frame.right(), kOuterHeight - frame.top() - frame.bottom());
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    const QRect area = screen->availableGeometry();
-    MoveFrameTo(this, {area.left() + (area.width() - kOuterWidth) / 2,
-                       area.top() + (area.height() - kOuterHeight) / 2});
+  // The first showing, after the window was created and before it is
+  // mapped, is the last chance to size it: the frame the window manager will
+  // add is asked for then, where the platform does not know it already.
+  const bool sizing = !sized_;
+  if (sizing && isVisible()) {
+    sized_ = true;
+    if (FrameMargins(this).isNull()) expectedFrame_ = AskFrameMargins(this).value_or(QMargins());
+  }
+  QMargins frame = FrameMargins(this);
+  if (frame.isNull()) frame = expectedFrame_;
+  const QRect area = AvailableArea(this);
+  // A screen smaller than the window (a small one, or a large scale factor)
+  // gets a smaller window: the whole frame stays on the available area.
+  QSize outer(kOuterWidth, kOuterHeight);
+  if (area.isValid()) outer = outer.boundedTo(area.size());
+  // Sized once, before the window is mapped: a window manager that frames it
+  // later only moves it (a resize then would make the window jump).
+  if (sizing) resize(outer.shrunkBy(frame));
+  outer = size().grownBy(frame);
+  if (area.isValid()) {
+    const QPoint centred(area.left() + (area.width() - outer.width()) / 2,
+                         area.top() + (area.height() - outer.height()) / 2);
+    MoveFrameTo(this, KeepInside(QRect(centred, outer), area), frame);
   }
 }
 
@@ -315,6 +390,16 @@ void TFMMain::CreateDock() {
   cbDevices_->setEditable(true);
   cbDevices_->setInsertPolicy(QComboBox::NoInsert);
   cbDevices_->setFixedWidth(169);
+  // A long line name shows its beginning (with the line number), and the
+  // whole chosen entry as the tooltip.
+  const auto showEntryStart = [this] {
+    const int index = cbDevices_->currentIndex();
+    cbDevices_->setToolTip(index >= 0 ? cbDevices_->itemText(index) : QString());
+    cbDevices_->lineEdit()->home(false);
+  };
+  connect(cbDevices_, &QComboBox::currentIndexChanged, this, showEntryStart);
+  connect(cbDevices_, &QComboBox::activated, this, showEntryStart);
+  cbDevices_->lineEdit()->installEventFilter(this);
   second->addWidget(cbDevices_);
   second->addSpacing(180 - 4 - 169);
   tbToolbarStandard_ = new QToolBar(QStringLiteral("Standard"), tbDockTop_);
@@ -333,7 +418,7 @@ void TFMMain::CreateDock() {
   second->addStretch(1);
   rows->addLayout(second);
 
-  tbDockTop_->setStyleSheet(SkinStyleSheet());
+  tbDockTop_->setStyleSheet(SkinStyleSheet(palette()));
   setMenuWidget(tbDockTop_);
 }
 
@@ -635,10 +720,17 @@ bool TFMMain::event(QEvent* event) {
     lbHelp_->adjustSize();
     return true;
   }
+  if (event->type() == QEvent::ApplicationPaletteChange || event->type() == QEvent::PaletteChange) {
+    // The desktop's colours changed: the skin's texts follow.
+    tbDockTop_->setStyleSheet(SkinStyleSheet(palette()));
+  }
   return QMainWindow::event(event);
 }
 
 bool TFMMain::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::FocusOut && watched == cbDevices_->lineEdit()) {
+    cbDevices_->lineEdit()->home(false);
+  }
   if (event->type() == QEvent::Resize) {
     if (watched == meTrace_) {
       FormResize();

@@ -53,7 +53,9 @@ struct SkinColour {
   const char* value;  // "#RRGGBB", or a system colour's role name
 };
 extern const SkinColour kSkinColours[28];
-QString SkinStyleSheet();
+// The skin as a style sheet, with text colours readable on its backgrounds in
+// the given palette.
+QString SkinStyleSheet(const QPalette& palette);
 
 class TFMMain : public QMainWindow {
   Q_OBJECT
@@ -143,6 +145,11 @@ class TFMMain : public QMainWindow {
   bool unsavedTrace_ = false;
   bool firstActivation_ = true;
   bool endingBySystem_ = false;
+  // The frame the window manager said it will put around the window, before
+  // the window was mapped; empty when it could not tell.
+  QMargins expectedFrame_;
+  // Set at the first showing: from then on the window is only moved.
+  bool sized_ = false;
 
   QDialog* fmDevices_ = nullptr;
   QDialog* fmHelp_ = nullptr;

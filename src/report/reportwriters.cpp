@@ -11,8 +11,8 @@
 #include <string_view>
 
 #include "tapi/tapiutil.h"
+#include "util/cp1252map.h"
 #include "util/utools.h"
-#include "widgets/cp1252map.h"
 
 namespace ordalyn::report {
 

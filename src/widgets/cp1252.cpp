@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "widgets/cp1252map.h"
+#include "util/cp1252map.h"
 
 namespace ordalyn {
 

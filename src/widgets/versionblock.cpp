@@ -5,7 +5,7 @@
 #include <limits>
 #include <stdexcept>
 
-#include "widgets/cp1252map.h"
+#include "util/cp1252map.h"
 
 namespace ordalyn {
 

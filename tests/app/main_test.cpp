@@ -12,6 +12,8 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QPalette>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QSignalSpy>
@@ -21,6 +23,7 @@
 #include <QTextCursor>
 #include <QTimer>
 
+#include "app/dialogs/dialogbase.h"
 #include "app/dialogs/uAbout.h"
 #include "app/dialogs/uHelp.h"
 #include "app/dialogs/uSaveChanges.h"
@@ -550,8 +553,9 @@ TEST_F(MainWindowTest, TheWindowAndItsDialogsAreCentredByTheirFrames) {
   EXPECT_LT(Main().width(), 771);
   EXPECT_EQ(outer.topLeft(),
             screen.topLeft() + QPoint((screen.width() - 771) / 2, (screen.height() - 592) / 2));
-  for (QDialog* dialog : std::initializer_list<QDialog*>{&program->Devices(), &program->Help(),
-                                                         &program->SaveChanges(), &program->StopLog()}) {
+  for (QDialog* dialog :
+       std::initializer_list<QDialog*>{&program->Devices(), &program->Help(), &program->SaveChanges(),
+                                       &program->StopLog(), Main().SaveDialog1()}) {
     dialog->open();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog));
     const QRect frame = dialog->frameGeometry();
@@ -560,6 +564,140 @@ TEST_F(MainWindowTest, TheWindowAndItsDialogsAreCentredByTheirFrames) {
         << dialog->objectName().toStdString();
     dialog->reject();
   }
+}
+
+// Qt's save dialog is sized by Qt alone; what the window relies on is that Qt's
+// dialog still fits into the main window's width at its own minimum size.
+TEST_F(MainWindowTest, TheSaveDialogFitsIntoTheMainWindowAtQtsOwnSize) {
+  Create();
+  Main().show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&Main()));
+  QFileDialog& dialog = *Main().SaveDialog1();
+  dialog.open();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+  EXPECT_LE(dialog.frameGeometry().width(), Main().frameGeometry().width());
+  EXPECT_LE(dialog.minimumSizeHint().width(), dialog.width()) << "Qt's dialog no longer fits the main window";
+  EXPECT_LE(dialog.minimumSizeHint().height(), dialog.height());
+  dialog.reject();
+}
+
+// The window gets its size before it is mapped; once it is on the screen it
+// is only placed, never resized (the first activation included).
+TEST_F(MainWindowTest, TheMainWindowIsNotResizedOnceShown) {
+  Create();
+  Main().show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&Main()));
+  const QSize mapped = Main().frameGeometry().size();
+  struct Counter : QObject {
+    int resizes = 0;
+    bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+      if (event->type() == QEvent::Resize) ++resizes;
+      return false;
+    }
+  } counter;
+  Main().installEventFilter(&counter);
+  QTRY_VERIFY_WITH_TIMEOUT(!Main().FirstActivation(), 5000);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(counter.resizes, 0);
+  EXPECT_EQ(mapped, QSize(771, 592));
+  EXPECT_EQ(Main().frameGeometry().size(), mapped);
+}
+
+// Every window keeps its whole frame on the screen's available area, also
+// where the screen is smaller than the window (ctest runs this case once
+// more at QT_SCALE_FACTOR=2, where the offscreen screen is 400 by 300).
+TEST_F(MainWindowTest, EveryWindowStaysOnTheAvailableArea) {
+  Create();
+  Main().show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&Main()));
+  const QRect area = Main().screen()->availableGeometry();
+  const auto onArea = [&area](const QRect& frame) {
+    // A frame larger than the area keeps its top left corner on it.
+    return frame.width() > area.width() || frame.height() > area.height() ? area.contains(frame.topLeft())
+                                                                          : area.contains(frame);
+  };
+  EXPECT_TRUE(area.contains(Main().frameGeometry())) << area.width() << "x" << area.height();
+  for (QDialog* dialog :
+       std::initializer_list<QDialog*>{&program->Devices(), &program->Help(), &program->SaveChanges(),
+                                       &program->StopLog(), Main().SaveDialog1()}) {
+    dialog->open();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog));
+    EXPECT_TRUE(onArea(dialog->frameGeometry())) << dialog->objectName().toStdString();
+    dialog->reject();
+  }
+  TFMAbout* about = TFMAbout::CreateOver(&Main());
+  EXPECT_TRUE(onArea(about->frameGeometry()));
+  delete about;
+}
+
+TEST(KeepInside, MovesAFrameOntoTheAreaOrItsTopLeftCornerWhenTooLarge) {
+  const QRect area(0, 30, 400, 270);
+  struct Case {
+    QRect frame;
+    QPoint expected;
+  };
+  const Case cases[] = {
+      {{10, 40, 100, 100}, {10, 40}},      // inside: unchanged
+      {{-20, 40, 100, 100}, {0, 40}},      // left of it
+      {{350, 250, 100, 100}, {300, 200}},  // beyond the bottom right
+      {{50, -52, 300, 400}, {50, 30}},     // taller than the area: the title bar on it
+      {{-5, 10, 500, 100}, {0, 30}},       // wider than the area
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(KeepInside(c.frame, area), c.expected) << c.frame.x() << "," << c.frame.y();
+  }
+}
+
+// A long line name shows its beginning, where the line number is, also after
+// the focus has left; the whole entry is the field's tooltip.
+TEST_F(MainWindowTest, TheLineFieldShowsTheBeginningOfTheEntryAndTheWholeEntryAsTooltip) {
+  platform.lines.push_back(FakeLine{"ISDN Line 1 - MSN 5550199 - Basic Rate Interface, B-Channel 1"});
+  Create();
+  Main().show();
+  Main().ApplEventsActivate();
+  QLineEdit* field = Devices()->lineEdit();
+  EXPECT_EQ(field->cursorPosition(), 0);
+  EXPECT_EQ(Devices()->toolTip(), "0 - Modem");
+  Devices()->setCurrentIndex(3);
+  EXPECT_EQ(field->cursorPosition(), 0);
+  EXPECT_EQ(Devices()->toolTip(), "3 - ISDN Line 1 - MSN 5550199 - Basic Rate Interface, B-Channel 1");
+  field->setFocus();
+  field->end(false);
+  QFocusEvent focusOut(QEvent::FocusOut);
+  QCoreApplication::sendEvent(field, &focusOut);
+  EXPECT_EQ(field->cursorPosition(), 0);
+}
+
+// With a dark desktop palette the skin's light backgrounds keep dark texts:
+// the menu bar's captions are drawn darker than its background.
+TEST_F(MainWindowTest, TheSkinsTextsAreReadableWithADarkPalette) {
+  const QPalette light = QApplication::palette();
+  QPalette dark = light;
+  for (const auto role : {QPalette::Window, QPalette::Button, QPalette::Base})
+    dark.setColor(role, QColor(0x30, 0x30, 0x30));
+  for (const auto role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+    dark.setColor(role, Qt::white);
+  QApplication::setPalette(dark);
+  Create();
+  Main().show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&Main()));
+  const auto darkestOf = [](QWidget* widget) {
+    const QImage image = widget->grab().toImage();
+    int darkest = 255;
+    for (int y = 0; y < image.height(); ++y) {
+      for (int x = 0; x < image.width(); ++x) darkest = std::min(darkest, qGray(image.pixel(x, y)));
+    }
+    return darkest;
+  };
+  auto* menuBar = Main().findChild<QWidget*>("TBToolbarMenu");
+  const int menuBarText = darkestOf(menuBar);
+  QMenu* file = Main().findChild<QMenu*>("MIFile");  // its one item has no picture
+  file->ensurePolished();
+  file->adjustSize();
+  const int menuText = darkestOf(file);
+  QApplication::setPalette(light);
+  EXPECT_LT(menuBarText, 100) << "the menu bar's captions are as light as its background";
+  EXPECT_LT(menuText, 100) << "the menu's items are as light as its background";
 }
 
 TEST_F(MainWindowTest, EscapeLeavesTheLinesDialogOpen) {

@@ -1,5 +1,6 @@
 #include "app/dialogs/dialogbase.h"
 
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
@@ -94,6 +95,14 @@ class FramePlacement : public QObject {
     if (watched != window_) return false;
     switch (event->type()) {
       case QEvent::Show:
+        // Placed at each first showing (before the window is mapped), and
+        // again whenever the frame turns out different.
+        if (!shown_) {
+          shown_ = true;
+          Place();
+          break;
+        }
+        [[fallthrough]];
       case QEvent::Move:
       case QEvent::Resize:
         if (FrameMargins(window_) != placedIn_) Place();
@@ -121,11 +130,16 @@ class FramePlacement : public QObject {
   std::function<void()> place_;
   QMargins placedIn_;
   bool placing_ = false;
+  bool shown_ = false;
 };
 
 }  // namespace
 
 QMargins FrameMargins(const QWidget* window) {
+  // The window's own report knows the frame as soon as the platform does
+  // (on Windows and offscreen before the first showing); the widget's
+  // geometry learns it only when the window is shown.
+  if (const QWindow* handle = window->windowHandle()) return handle->frameMargins();
   const QRect frame = window->frameGeometry();
   const QRect client = window->geometry();
   return {client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
@@ -136,15 +150,47 @@ void PlaceByFrame(QWidget* window, std::function<void()> place) {
   new FramePlacement(window, std::move(place));
 }
 
-void MoveFrameTo(QWidget* window, QPoint topLeft) {
-  // Once the window exists, its window tells the window manager that the
-  // position is the frame's, also before the manager has framed it; before
-  // that, a move is taken as the frame's position anyway.
-  if (QWindow* handle = window->windowHandle()) {
-    handle->setFramePosition(topLeft);
+void MoveFrameTo(QWidget* window, QPoint topLeft, QMargins expectedFrame) {
+  QMargins frame = FrameMargins(window);
+  if (frame.isNull()) frame = expectedFrame;
+  if (window->windowHandle() != nullptr) {
+    // The client area is placed (with the frame known or expected, or with
+    // no frame at all), which every window manager keeps where it is asked
+    // to be; the widget's own geometry follows at once (a showing under way
+    // would restore an older one). A frame that turns out different is
+    // corrected by PlaceByFrame.
+    window->setGeometry(QRect(topLeft + QPoint(frame.left(), frame.top()), window->size()));
   } else {
+    // Before the window exists a move is taken as the frame's position.
     window->move(topLeft);
   }
+}
+
+QRect AvailableArea(const QWidget* window) {
+  const QScreen* screen = window != nullptr ? window->screen() : nullptr;
+  if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+  return screen != nullptr ? screen->availableGeometry() : QRect();
+}
+
+QPoint KeepInside(QRect frame, const QRect& area) {
+  if (!area.isValid()) return frame.topLeft();
+  frame.moveRight(std::min(frame.right(), area.right()));
+  frame.moveBottom(std::min(frame.bottom(), area.bottom()));
+  frame.moveLeft(std::max(frame.left(), area.left()));
+  frame.moveTop(std::max(frame.top(), area.top()));
+  return frame.topLeft();
+}
+
+void CentreFrameOver(QWidget* window, const QWidget* owner) {
+  QMargins frame = FrameMargins(window);
+  // Not framed yet: the window manager will frame it as it framed its owner.
+  if (frame.isNull() && owner != nullptr) frame = FrameMargins(owner);
+  const QSize outer = window->size().grownBy(frame);
+  const QRect screen = AvailableArea(owner != nullptr ? owner : window);
+  const QRect over = owner != nullptr ? owner->frameGeometry() : screen.isValid() ? screen : QRect({}, outer);
+  const QPoint centred(over.left() + (over.width() - outer.width()) / 2,
+                       over.top() + (over.height() - outer.height()) / 2);
+  MoveFrameTo(window, KeepInside(QRect(centred, outer), screen), frame);
 }
 
 TFixedDialog::TFixedDialog(QWidget* owner, const char* name, const QString& caption, int clientWidth,
@@ -160,16 +206,7 @@ TFixedDialog::TFixedDialog(QWidget* owner, const char* name, const QString& capt
 }
 
 void TFixedDialog::CentreOverOwner() {
-  const QWidget* owner = parentWidget() != nullptr ? parentWidget()->window() : nullptr;
-  QMargins frame = FrameMargins(this);
-  // Not framed yet: the window manager will frame it as it framed its owner.
-  if (frame.isNull() && owner != nullptr) frame = FrameMargins(owner);
-  const QSize outer = size().grownBy(frame);
-  const QRect area = owner != nullptr      ? owner->frameGeometry()
-                     : screen() != nullptr ? screen()->availableGeometry()
-                                           : QRect(QPoint(0, 0), outer);
-  MoveFrameTo(this, {area.left() + (area.width() - outer.width()) / 2,
-                     area.top() + (area.height() - outer.height()) / 2});
+  CentreFrameOver(this, parentWidget() != nullptr ? parentWidget()->window() : nullptr);
 }
 
 void TFixedDialog::setVisible(bool visible) {

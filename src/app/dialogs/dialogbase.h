@@ -56,7 +56,22 @@ QMargins FrameMargins(const QWidget* window);
 void PlaceByFrame(QWidget* window, std::function<void()> place);
 
 // Puts the window's frame, not its client area, at a point of the screen.
-void MoveFrameTo(QWidget* window, QPoint topLeft);
+// expectedFrame stands in for the frame while the window has none yet.
+void MoveFrameTo(QWidget* window, QPoint topLeft, QMargins expectedFrame = {});
+
+// The part of the window's screen that windows may cover (without the
+// desktop's panels); the primary screen's when the window has none yet.
+QRect AvailableArea(const QWidget* window);
+
+// The top left corner that keeps a frame of this size inside the area; a
+// frame larger than the area keeps its top left corner (and so its title bar)
+// on it.
+QPoint KeepInside(QRect frame, const QRect& area);
+
+// Centres the window's frame over the owner's frame (or the screen when there
+// is no owner), kept inside the available area. A window not framed yet is
+// expected to get a frame like its owner's.
+void CentreFrameOver(QWidget* window, const QWidget* owner);
 
 // A dialog with a fixed client size, a title bar with only the close button,
 // and the dialog font. The first showing centres it over its owner (or the

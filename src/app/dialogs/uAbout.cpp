@@ -177,7 +177,9 @@ int TFMAbout::ShowModalOver(QWidget* mainWindow) { return CreateOver(mainWindow)
 
 void TFMAbout::CentreOver(const QWidget* window) {
   const QRect area = window->frameGeometry();
-  move(area.left() + (area.width() - width()) / 2, area.top() + (area.height() - height()) / 2);
+  const QPoint centred(area.left() + (area.width() - width()) / 2,
+                       area.top() + (area.height() - height()) / 2);
+  move(KeepInside(QRect(centred, size()), AvailableArea(window)));
 }
 
 void TFMAbout::FormCreate() {

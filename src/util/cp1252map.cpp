@@ -1,4 +1,4 @@
-#include "widgets/cp1252map.h"
+#include "util/cp1252map.h"
 
 #include <array>
 
