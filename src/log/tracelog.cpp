@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "tapi/traceformat.h"
+#include "log/tracelayout.h"
 #include "util/ioerror.h"
 #include "util/utools.h"
 

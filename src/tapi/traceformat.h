@@ -17,26 +17,14 @@
 #include <string>
 #include <string_view>
 
+#include "log/tracelayout.h"
 #include "tapi/tapidefs.h"
 
 namespace ordalyn {
 
 namespace traceformat {
 
-// The stamp: "hh:nn:ss:zzz" with the system's time separator, then this.
-inline constexpr std::string_view kStampEnd = " | ";
-// With a one-character time separator the stamp is this wide.
-inline constexpr std::size_t kStampWidth = 12;
-
-// The separator line after the logon and before the logoff.
-inline constexpr char kSeparatorChar = '-';
-inline constexpr std::size_t kSeparatorWidth = 92;
-
-// The log header: its first line, the copyright line, a rule, an empty line.
-inline constexpr std::string_view kHeaderStart = "Ordalyn - ";
-inline constexpr char kHeaderRuleChar = '=';
-inline constexpr std::size_t kHeaderRuleWidth = 48;
-inline constexpr int kHeaderLinesAfterStart = 3;
+// The stamp, the separator line and the log header: log/tracelayout.h.
 
 // "TAPI - Logon (Version: 2.2) - Office Extension 214 (TAPI-Line: 3)"
 inline constexpr std::string_view kLogonStart = "TAPI - Logon (Version: ";
