@@ -13,6 +13,7 @@
 #include "report/binarymode.h"
 #include "report/reportwriters.h"
 #include "report/tracereader.h"
+#include "widgets/versionproduct.h"
 
 namespace ordalyn::report {
 
@@ -115,6 +116,7 @@ int CallsMain(const std::vector<std::string>& args, std::ostream& out, std::ostr
   app.add_option("--from", fromText, "only calls that begin at or after this time of day (hh:mm[:ss[.zzz]])")
       ->type_name("TIME");
   app.add_option("--to", toText, "only calls that begin at or before this time of day")->type_name("TIME");
+  app.set_version_flag("--version", ToolVersionText(kProgram), "print the version and exit");
   app.footer(
       "Outcomes: answered, missed (offered, never connected), outgoing, busy, failed, still open.\n"
       "A window whose --to lies before its --from runs across midnight.\n"
@@ -142,6 +144,9 @@ int CallsMain(const std::vector<std::string>& args, std::ostream& out, std::ostr
     }
   } catch (const CLI::CallForHelp&) {
     out << app.help();
+    return 0;
+  } catch (const CLI::CallForVersion& version) {
+    out << version.what();
     return 0;
   } catch (const CLI::ParseError& error) {
     std::string message = error.what();
