@@ -94,6 +94,9 @@ add_custom_target(ordalyn_changelogs ALL
   DEPENDS ${PROJECT_BINARY_DIR}/packaging/changelog.gz ${_debian_changelog}.gz)
 install(FILES ${PROJECT_BINARY_DIR}/packaging/changelog.gz ${_debian_changelog}.gz
         DESTINATION ${ORDALYN_INSTALL_DOCDIR})
+# What lintian is told to leave alone, each with its reason.
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/lintian-overrides
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME ordalyn)
 
 # The desktop: the menu entry, the icon in the hicolor theme and the AppStream
 # metainfo, all named after the application's id.
