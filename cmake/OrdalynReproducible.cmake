@@ -65,3 +65,7 @@ if(NOT MSVC)
   add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}=. -ffile-prefix-map=${PROJECT_BINARY_DIR}=build
                       -ffile-prefix-map=$<TARGET_PROPERTY:BINARY_DIR>=build)
 endif()
+# A Windows executable's header carries the link time unless told otherwise.
+if(WIN32 AND NOT MSVC)
+  add_link_options(LINKER:--no-insert-timestamp)
+endif()
