@@ -1,5 +1,7 @@
 #include "simtrace.h"
 
+#include <CLI/CLI.hpp>
+#include <array>
 #include <chrono>
 #include <limits>
 #include <memory>
@@ -13,6 +15,7 @@
 #include "tapi/tapistate.h"
 #include "util/cp1252map.h"
 #include "widgets/versionlabeltext.h"
+#include "widgets/versionproduct.h"
 
 namespace ordalyn {
 
@@ -128,67 +131,77 @@ SimTraceCommand ParseSimTraceArguments(const std::vector<std::string>& args) {
     command.error = std::move(error);
     return command;
   };
-  bool haveLine = false;
-  bool haveSeconds = false;
-  bool haveScenario = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "--help" || arg == "-h") {
-      command.kind = SimTraceCommand::Kind::kHelp;
-      return command;
-    }
-    if (arg == "--cp1252") {
-      command.options.fileFormat = true;
-      continue;
-    }
-    std::string name = arg;
-    std::optional<std::string> value;
-    if (const auto equals = arg.find('='); arg.rfind("--", 0) == 0 && equals != std::string::npos) {
-      name = arg.substr(0, equals);
-      value = arg.substr(equals + 1);
-    }
-    bool* seen = nullptr;
-    if (name == "--line") {
-      seen = &haveLine;
-    } else if (name == "--seconds") {
-      seen = &haveSeconds;
-    } else if (name == "--scenario") {
-      seen = &haveScenario;
-    } else if (arg.rfind("-", 0) == 0 && arg.size() > 1) {
-      return fail("unknown option \"" + arg + "\"");
-    } else {
-      return fail("unexpected argument \"" + arg + "\"");
-    }
-    if (*seen) {
-      return fail(name + " is given more than once");
-    }
-    *seen = true;
-    if (!value) {
-      if (i + 1 >= args.size()) {
+  // The usage text is the tool's own (SimTraceUsage); CLI11 only reads.
+  CLI::App app{"", "ordalyn-simtrace"};
+  app.allow_extras();
+  std::string lineText;
+  std::string secondsText;
+  std::string scenarioText;
+  const std::array<CLI::Option*, 3> valued = {app.add_option("--line", lineText),
+                                              app.add_option("--seconds", secondsText),
+                                              app.add_option("--scenario", scenarioText)};
+  for (CLI::Option* option : valued) {
+    // A repeated option is counted here and refused below.
+    option->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  }
+  app.add_flag("--cp1252", command.options.fileFormat);
+  app.set_version_flag("--version", "");
+  try {
+    app.parse(std::vector<std::string>(args.rbegin(), args.rend()));
+  } catch (const CLI::CallForHelp&) {
+    command.kind = SimTraceCommand::Kind::kHelp;
+    return command;
+  } catch (const CLI::CallForVersion&) {
+    command.kind = SimTraceCommand::Kind::kVersion;
+    return command;
+  } catch (const CLI::ArgumentMismatch& error) {
+    // The only mismatch: an option at the end without its value. CLI11's
+    // message begins with the option's name.
+    const std::string message = error.what();
+    for (const CLI::Option* option : valued) {
+      const std::string name = option->get_name();
+      if (message.rfind(name + ":", 0) == 0) {
         return fail(name + " needs a value");
       }
-      value = args[++i];
     }
-    if (name == "--line") {
-      const auto number = ReadDecimal(*value, std::numeric_limits<std::int32_t>::min(),
-                                      std::numeric_limits<std::int32_t>::max());
-      if (!number) {
-        return fail("--line needs a whole number, not \"" + *value + "\"");
-      }
-      command.options.line = static_cast<std::int32_t>(*number);
-    } else if (name == "--seconds") {
-      const auto number = ReadDecimal(*value, 0, kSimTraceMaxSeconds);
-      if (!number) {
-        return fail("--seconds needs a whole number from 0 to " + std::to_string(kSimTraceMaxSeconds) +
-                    ", not \"" + *value + "\"");
-      }
-      command.options.seconds = static_cast<std::uint32_t>(*number);
-    } else {
-      if (value->empty()) {
-        return fail("--scenario needs a file name");
-      }
-      command.options.scenarioFile = *value;
+    return fail(message);
+  } catch (const CLI::ParseError& error) {
+    return fail(error.what());
+  }
+
+  if (const auto extra = app.remaining(); !extra.empty()) {
+    const std::string& arg = extra.front();
+    if (arg.rfind("-", 0) == 0 && arg.size() > 1) {
+      return fail("unknown option \"" + arg + "\"");
     }
+    return fail("unexpected argument \"" + arg + "\"");
+  }
+  for (const CLI::Option* option : valued) {
+    if (option->count() > 1) {
+      return fail(option->get_name() + " is given more than once");
+    }
+  }
+  if (valued[0]->count() > 0) {
+    const auto number = ReadDecimal(lineText, std::numeric_limits<std::int32_t>::min(),
+                                    std::numeric_limits<std::int32_t>::max());
+    if (!number) {
+      return fail("--line needs a whole number, not \"" + lineText + "\"");
+    }
+    command.options.line = static_cast<std::int32_t>(*number);
+  }
+  if (valued[1]->count() > 0) {
+    const auto number = ReadDecimal(secondsText, 0, kSimTraceMaxSeconds);
+    if (!number) {
+      return fail("--seconds needs a whole number from 0 to " + std::to_string(kSimTraceMaxSeconds) +
+                  ", not \"" + secondsText + "\"");
+    }
+    command.options.seconds = static_cast<std::uint32_t>(*number);
+  }
+  if (valued[2]->count() > 0) {
+    if (scenarioText.empty()) {
+      return fail("--scenario needs a file name");
+    }
+    command.options.scenarioFile = scenarioText;
   }
   return command;
 }
@@ -204,11 +217,14 @@ std::string SimTraceUsage() {
          "                   (default: the suggested voice line, else line 0)\n"
          "  --seconds S      virtual seconds between logon and logoff, 0 to 86400\n"
          "                   (default: 60)\n"
-         "  --scenario FILE  a scenario file (see docs/scenarios.md)\n"
+         "  --scenario FILE  a scenario file, as described in\n"
+         "                   " ORDALYN_SCENARIO_DOC
+         "\n"
          "                   (default: the built-in default environment)\n"
          "  --cp1252         write code page 1252 with CR LF, as the program's\n"
          "                   background file holds the trace\n"
-         "  --help, -h       show this text\n";
+         "  --help, -h       show this text\n"
+         "  --version        show the version\n";
 }
 
 std::optional<std::int32_t> SuggestedLine(const std::vector<std::string>& longList) {
@@ -255,6 +271,10 @@ int SimTraceMain(const std::vector<std::string>& args, std::ostream& out, std::o
   const SimTraceCommand command = ParseSimTraceArguments(args);
   if (command.kind == SimTraceCommand::Kind::kHelp) {
     out << SimTraceUsage();
+    return 0;
+  }
+  if (command.kind == SimTraceCommand::Kind::kVersion) {
+    out << ToolVersionText("ordalyn-simtrace");
     return 0;
   }
   if (command.kind == SimTraceCommand::Kind::kError) {

@@ -49,14 +49,15 @@ struct SimTraceOptions {
 };
 
 struct SimTraceCommand {
-  enum class Kind { kRun, kHelp, kError };
+  enum class Kind { kRun, kHelp, kVersion, kError };
   Kind kind = Kind::kRun;
   SimTraceOptions options;
   std::string error;  // with kError: what is wrong, in one sentence
 };
 
 // Reads the arguments (without the program name): --line N, --seconds S,
-// --scenario FILE, each also as --name=value, --cp1252, and --help / -h.
+// --scenario FILE, each also as --name=value, --cp1252, --help / -h and
+// --version.
 SimTraceCommand ParseSimTraceArguments(const std::vector<std::string>& args);
 
 std::string SimTraceUsage();
@@ -76,8 +77,8 @@ std::vector<std::string> RunSimTrace(TapiPlatform& platform, ManualMessagePump& 
 
 // The whole tool: prints the trace to out in UTF-8, one line per LF (with
 // --cp1252 as the program's background file holds it: code page 1252, CR LF), and
-// returns 0; a usage error goes to err with exit code 2, a scenario that
-// cannot be used to err with exit code 1.
+// returns 0 (also after --help and --version); a usage error goes to err with
+// exit code 2, a scenario that cannot be used to err with exit code 1.
 int SimTraceMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace ordalyn

@@ -15,6 +15,7 @@
 #include "report/reportwriters.h"
 #include "report/tracereader.h"
 #include "util/utools.h"
+#include "widgets/versionproduct.h"
 
 namespace ordalyn::report {
 
@@ -119,6 +120,7 @@ int CallsMain(const std::vector<std::string>& args, std::ostream& out, std::ostr
       ->check(CLI::IsMember({"auto", "cp1252", "utf-8"}));
   app.add_option("--max-input", maxInput, "stop with an error after this many bytes of input (0: no limit)")
       ->type_name("BYTES");
+  app.set_version_flag("--version", ToolVersionText(kProgram), "print the version and exit");
   app.footer(
       "Outcomes: answered, missed (offered, never connected), outgoing, busy, failed, unknown (its "
       "beginning\n"
@@ -149,6 +151,9 @@ int CallsMain(const std::vector<std::string>& args, std::ostream& out, std::ostr
     }
   } catch (const CLI::CallForHelp&) {
     out << app.help();
+    return 0;
+  } catch (const CLI::CallForVersion& version) {
+    out << version.what();
     return 0;
   } catch (const CLI::ParseError& error) {
     std::string message = error.what();

@@ -45,4 +45,11 @@ const VersionBlockData& ProductVersionData() {
   return data;
 }
 
+std::string ToolVersionText(std::string_view program) {
+  namespace v = version_values;
+  return std::string(program) + " " + v::kProductVersion + " (build " + v::kFileVersion + ")\n" +
+         v::kLegalCopyright + "\n" +
+         "License GPL-3.0-or-later: GNU General Public License, version 3 or later.\n";
+}
+
 }  // namespace ordalyn

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -475,6 +476,14 @@ TEST_F(CallsCommand, BadOptionsAndUnreadableFilesGiveExitCodeTwo) {
   const ToolRun help = Calls({"--help"});
   EXPECT_EQ(help.code, 0);
   EXPECT_NE(help.out.find("--html FILE"), std::string::npos) << help.out;
+  EXPECT_NE(help.out.find("--version"), std::string::npos) << help.out;
+  const ToolRun version = Calls({"--csv", "--version"});
+  EXPECT_EQ(version.code, 0);
+  EXPECT_EQ(version.err, "");
+  EXPECT_TRUE(std::regex_search(
+      version.out,
+      std::regex("^ordalyn-calls [0-9]+\\.[0-9]+\\.[0-9]+ \\(build [0-9.]+\\)\nCopyright .*\n.*\n$")))
+      << version.out;
 }
 
 // The page's data, read back as its script reads it: a JSON array by name,

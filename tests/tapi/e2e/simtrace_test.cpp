@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -71,7 +72,8 @@ INSTANTIATE_TEST_SUITE_P(
         ArgsCase{{"--line", "abc"}, Kind::kError, {}, "--line needs a whole number, not \"abc\""},
         ArgsCase{
             {"--line", "2147483648"}, Kind::kError, {}, "--line needs a whole number, not \"2147483648\""},
-        ArgsCase{{"--line="}, Kind::kError, {}, "--line needs a whole number, not \"\""},
+        ArgsCase{{"--line="}, Kind::kError, {}, "--line needs a value"},
+        ArgsCase{{"--line", "--seconds"}, Kind::kError, {}, "--line needs a whole number, not \"--seconds\""},
         ArgsCase{{"--line", "3", "--line", "4"}, Kind::kError, {}, "--line is given more than once"},
         ArgsCase{{"--seconds", "-1"},
                  Kind::kError,
@@ -86,7 +88,12 @@ INSTANTIATE_TEST_SUITE_P(
                  {},
                  "--seconds needs a whole number from 0 to 86400, not \"1.5\""},
         ArgsCase{{"--scenario"}, Kind::kError, {}, "--scenario needs a value"},
-        ArgsCase{{"--scenario="}, Kind::kError, {}, "--scenario needs a file name"},
+        ArgsCase{{"--scenario="}, Kind::kError, {}, "--scenario needs a value"},
+        ArgsCase{{"--scenario", ""}, Kind::kError, {}, "--scenario needs a file name"},
+        ArgsCase{{"--seconds", "5", "--seconds"}, Kind::kError, {}, "--seconds needs a value"},
+        ArgsCase{{"--version", "--line", "1"}, Kind::kVersion, {}, ""},
+        ArgsCase{{"--line", "3", "4"}, Kind::kError, {}, "unexpected argument \"4\""},
+        ArgsCase{{"--cp1252", "--"}, Kind::kError, {}, "unknown option \"--\""},
         ArgsCase{{"--lines", "3"}, Kind::kError, {}, "unknown option \"--lines\""},
         ArgsCase{{"-l"}, Kind::kError, {}, "unknown option \"-l\""},
         ArgsCase{{"3"}, Kind::kError, {}, "unexpected argument \"3\""}));
@@ -281,6 +288,23 @@ TEST(SimTrace, HelpGoesToStandardOutput) {
   const ToolRun run = Main({"--help"});
   EXPECT_EQ(run.code, 0);
   EXPECT_EQ(run.out, SimTraceUsage());
+  EXPECT_EQ(run.err, "");
+}
+
+TEST(SimTrace, UsageNamesTheInstalledScenarioDocumentation) {
+#ifndef _WIN32
+  EXPECT_NE(SimTraceUsage().find("  --scenario FILE  a scenario file, as described in\n                   /"),
+            std::string::npos);
+  EXPECT_NE(SimTraceUsage().find("/share/doc/ordalyn/scenarios.md\n"), std::string::npos);
+#endif
+}
+
+TEST(SimTrace, VersionGoesToStandardOutput) {
+  const ToolRun run = Main({"--version"});
+  EXPECT_EQ(run.code, 0);
+  EXPECT_TRUE(std::regex_search(run.out, std::regex("^ordalyn-simtrace [0-9]+\\.[0-9]+\\.[0-9]+ \\(build "
+                                                    "[0-9]+\\.[0-9]+\\.[0-9]+\\.[0-9]+\\)\nCopyright ")))
+      << run.out;
   EXPECT_EQ(run.err, "");
 }
 
