@@ -19,7 +19,7 @@ void ShowCriticalBox(const QString& text) {
 
 // One line on standard error: whoever started the program from a script or a
 // remote shell sees no box.
-void PrintLine(const QString& text) {
+void PrintToStandardError(const QString& text) {
   QString line = text;
   line.replace(QLatin1String("\r\n"), QLatin1String(" ")).replace(QLatin1Char('\n'), QLatin1Char(' '));
   line.replace(QLatin1Char('\r'), QLatin1Char(' '));
@@ -29,7 +29,9 @@ void PrintLine(const QString& text) {
 
 }  // namespace
 
-ErrorBoxes::ErrorBoxes() : show_(ShowCriticalBox) { SetNow(nullptr); }
+ErrorBoxes::ErrorBoxes() : show_(ShowCriticalBox), print_(PrintToStandardError) { SetNow(nullptr); }
+
+void ErrorBoxes::SetPrintLine(PrintLine print) { print_ = print ? std::move(print) : PrintToStandardError; }
 
 void ErrorBoxes::SetNow(Now now) {
   now_ = now ? std::move(now) : Now([] { return std::chrono::steady_clock::now(); });
@@ -80,17 +82,17 @@ void ErrorBoxes::PrintOnce(const QString& message) {
     return;
   }
   FlushRepeats();
-  PrintLine(message);
+  print_(message);
   repeated_ = message;
   repeatedSince_ = now;
 }
 
 void ErrorBoxes::PrintRepeats() {
   if (repeats_ != 0) {
-    PrintLine(QStringLiteral("%1 (%2 more %3)")
-                  .arg(repeated_)
-                  .arg(repeats_)
-                  .arg(repeats_ == 1 ? QLatin1String("time") : QLatin1String("times")));
+    print_(QStringLiteral("%1 (%2 more %3)")
+               .arg(repeated_)
+               .arg(repeats_)
+               .arg(repeats_ == 1 ? QLatin1String("time") : QLatin1String("times")));
     repeats_ = 0;
   }
 }

@@ -29,6 +29,8 @@ class ErrorBoxes {
   static constexpr std::size_t kMaxGatheredKinds = 20;
   static constexpr std::chrono::seconds kRepeatInterval{60};
   using Now = std::function<std::chrono::steady_clock::time_point()>;
+  // Writes one line "ordalyn: <text>" to standard error.
+  using PrintLine = std::function<void(const QString& text)>;
 
   ErrorBoxes();
   void SetShowBox(ShowBox show) { show_ = std::move(show); }
@@ -40,8 +42,10 @@ class ErrorBoxes {
 
   // Writes the count of a text that came again since its last line.
   void FlushRepeats();
-  // The clock of kRepeatInterval (tests); nullptr: the steady clock.
+  // The clock of kRepeatInterval and the line's destination (tests);
+  // nullptr: the steady clock, standard error.
   void SetNow(Now now);
+  void SetPrintLine(PrintLine print);
 
   // Runs action; whatever it throws is reported. Returns false when it threw.
   bool Guard(const std::function<void()>& action);
@@ -66,6 +70,7 @@ class ErrorBoxes {
   std::size_t gatheredOthers_ = 0;
   // The text last written to standard error, and how often it came since.
   Now now_;
+  PrintLine print_;
   QString repeated_;
   std::size_t repeats_ = 0;
   std::chrono::steady_clock::time_point repeatedSince_;
