@@ -16,7 +16,6 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <QStatusTipEvent>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTextCursor>
 #include <QTimer>
@@ -34,6 +33,7 @@
 #include "fakeoutputfile.h"
 #include "fakeplatform.h"
 #include "support/polling.h"
+#include "support/scratchdir.h"
 #include "util/ioerror.h"
 #include "widgets/QVersionLabel.h"
 #include "widgets/cp1252.h"
@@ -69,7 +69,12 @@ QStringList WithoutStamps(const QString& text) {
 struct MainWindowTest : ::testing::Test {
   FakePlatform platform;
   FakeClock clock{LocalDateTime{2011, 9, 1, 20, 10, 5, 42}};
-  QTemporaryDir dir;
+  // The test's own folder, its paths named as Qt names them.
+  struct {
+    test::ScratchDir scratch;
+    QString path() const { return QFile::decodeName(QByteArray::fromStdString(scratch.path().string())); }
+    QString filePath(const QString& name) const { return path() + QLatin1Char('/') + name; }
+  } dir;
   testing::FakeDisk disk;  // outlives the program, whose log may write to it
   std::unique_ptr<Program> program;
   std::vector<QString> dialogsShown;

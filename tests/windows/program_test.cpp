@@ -8,11 +8,13 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <regex>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "support/polling.h"
+#include "support/scratchdir.h"
 #include "widgets/versioninfo_values.h"
 #include "winehost.h"
 
@@ -21,7 +23,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using wintest::ReadWholeFile;
-using wintest::ScratchFolder;
 using wintest::UnderWine;
 
 // The program built with the tests, or another copy of it (an installed one)
@@ -39,16 +40,8 @@ std::string ExecutablePath() {
   return path;
 }
 
-// Polls until the condition holds, for at most 30 s.
-template <class Condition>
-bool PollUntil(Condition condition) {
-  const auto end = std::chrono::steady_clock::now() + 30s;
-  while (std::chrono::steady_clock::now() < end) {
-    if (condition()) return true;
-    std::this_thread::sleep_for(50ms);
-  }
-  return condition();
-}
+// Under wine a start takes seconds.
+bool PollUntil(const std::function<bool()>& condition) { return test::PollUntil(condition, 30s); }
 
 struct WindowSearch {
   DWORD processId;
@@ -123,7 +116,7 @@ TEST(WindowsProgram, BackgroundTraceOnWinesTapi32EndsWithTheSession) {
     GTEST_SKIP() << "wine shows windows only on an X display: run through scripts/test-windows";
   }
 
-  ScratchFolder folder;
+  const test::ScratchDir folder;
   const std::string file = folder.File("trace.log");
   ProgramProcess program("-0 \"" + file + "\"");
   ASSERT_TRUE(program.Started()) << "cannot start " << ExecutablePath() << " (error " << GetLastError()
