@@ -151,5 +151,38 @@ TEST(WindowsProgram, BackgroundTraceOnWinesTapi32EndsWithTheSession) {
   EXPECT_EQ(MaskStamps(text), expected);
 }
 
+// A variable of this process, and so of the programs it starts, for one test.
+class ScopedVariable {
+ public:
+  ScopedVariable(const char* name, const char* value) : name_(name) {
+    char old[1024] = {};
+    const DWORD length = GetEnvironmentVariableA(name, old, sizeof old);
+    had_ = length > 0 && length < sizeof old;
+    old_ = old;
+    SetEnvironmentVariableA(name, value);
+  }
+  ~ScopedVariable() { SetEnvironmentVariableA(name_.c_str(), had_ ? old_.c_str() : nullptr); }
+  ScopedVariable(const ScopedVariable&) = delete;
+  ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+ private:
+  std::string name_;
+  std::string old_;
+  bool had_ = false;
+};
+
+// The counterpart of the POSIX process tests' interactive starts that nobody
+// can see: on a platform that shows no window (offscreen) the program ends at
+// once with status 2, also for an empty file name, instead of running for
+// ever unseen.
+TEST(WindowsProgram, AnInteractiveStartOnAPlatformThatShowsNothingEndsWithStatus2) {
+  const ScopedVariable platform("QT_QPA_PLATFORM", "offscreen");
+  for (const char* arguments : {"", "-3 \"\""}) {
+    ProgramProcess program(arguments);
+    ASSERT_TRUE(program.Started()) << "cannot start " << ExecutablePath();
+    EXPECT_EQ(program.WaitForExit(), 2u) << arguments;
+  }
+}
+
 }  // namespace
 }  // namespace ordalyn
