@@ -43,9 +43,15 @@ void CatchEndSignals() {
   action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
-  ::sigaction(SIGINT, &action, nullptr);
   ::sigaction(SIGTERM, &action, nullptr);
-  ::sigaction(SIGHUP, &action, nullptr);
+  // A hang-up or interrupt ignored by whoever started the program (nohup, a
+  // background job of a script) stays ignored.
+  for (const int number : {SIGINT, SIGHUP}) {
+    struct sigaction before {};
+    if (::sigaction(number, nullptr, &before) != 0 || before.sa_handler != SIG_IGN) {
+      ::sigaction(number, &action, nullptr);
+    }
+  }
   // A pipe whose reader has gone (EPIPE) and a file at the size limit the
   // system sets (EFBIG) are errors of the write, which the trace log
   // handles, not reasons to end the process on the spot.

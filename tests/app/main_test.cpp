@@ -753,20 +753,6 @@ INSTANTIATE_TEST_SUITE_P(
         RepeatCase{"NothingToFlush", {{0, ""}, {1, "a"}, {2, "b"}, {3, ""}}, {"a", "b"}}),
     [](const ::testing::TestParamInfo<RepeatCase>& named) { return std::string(named.param.name); });
 
-TEST(ErrorLines, AFloodOfRefusedWritesIsTwoLines) {
-  ErrorBoxes boxes;
-  boxes.SetShowBox([](const QString&) {});
-  std::vector<QString> lines;
-  boxes.SetPrintLine([&lines](const QString& line) { lines.push_back(line); });
-  for (int i = 0; i < 48281; ++i) {
-    boxes.Report("Cannot write to file \"f.log\": No space left on device (OS error 28)");
-  }
-  boxes.FlushRepeats();
-  ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[1],
-            "Cannot write to file \"f.log\": No space left on device (OS error 28) (48280 more times)");
-}
-
 // A file name in a message reads as the user typed it; the program's own
 // texts are code page 1252.
 TEST(ErrorLines, AFileNameIsShownAsTheSystemNamesTheFile) {

@@ -91,7 +91,7 @@ class OrdalynProcess {
  public:
   OrdalynProcess(const std::vector<std::string>& arguments,
                  const std::vector<std::pair<std::string, std::string>>& environment, const fs::path& workDir,
-                 const fs::path& outputFile, rlim_t fileSizeLimit = 0, int stdoutFd = -1) {
+                 const fs::path& outputFile, rlim_t fileSizeLimit = 0, int stdoutFd = -1, int ignored = 0) {
     std::vector<std::string> argv{ORDALYN_EXECUTABLE};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     std::vector<std::string> envp;
@@ -151,7 +151,7 @@ class OrdalynProcess {
       }
       // The signals as a shell leaves them: the program sets its own.
       for (const int number : {SIGXFSZ, SIGPIPE, SIGTERM, SIGINT, SIGHUP}) {
-        ::signal(number, SIG_DFL);
+        ::signal(number, number == ignored ? SIG_IGN : SIG_DFL);
       }
       if (fileSizeLimit != 0) {
         // Writes beyond the limit fail (EFBIG, and SIGXFSZ unless the
@@ -422,7 +422,7 @@ class ProcessTest : public ::testing::Test {
   // replaces variables ("" removes one).
   OrdalynProcess& Start(const std::string& scenario, const std::vector<std::string>& arguments,
                         rlim_t fileSizeLimit = 0, const std::string& platform = "offscreen",
-                        const Environment& environment = {}, int stdoutFd = -1) {
+                        const Environment& environment = {}, int stdoutFd = -1, int ignored = 0) {
     WriteFile(root_ / "scenario.json", scenario);
     Environment variables{{"QT_QPA_PLATFORM", platform},
                           {"ORDALYN_TAPI_SCENARIO", (root_ / "scenario.json").string()},
@@ -442,7 +442,7 @@ class ProcessTest : public ::testing::Test {
       }
     }
     process_ = std::make_unique<OrdalynProcess>(arguments, variables, work_, root_ / "output.txt",
-                                                fileSizeLimit, stdoutFd);
+                                                fileSizeLimit, stdoutFd, ignored);
     EXPECT_TRUE(process_->Started());
     return *process_;
   }
@@ -570,15 +570,18 @@ INSTANTIATE_TEST_SUITE_P(
 // process catches.
 class EarlySignalTest : public ProcessTest, public ::testing::WithParamInterface<int> {};
 
-bool Catches(pid_t pid, int signal) {
+// Whether the process catches (field "SigCgt") or ignores ("SigIgn") the signal.
+bool SignalIn(pid_t pid, const std::string& field, int signal) {
   std::ifstream status("/proc/" + std::to_string(pid) + "/status");
   for (std::string line; std::getline(status, line);) {
-    if (line.rfind("SigCgt:", 0) == 0) {
-      return ((std::stoull(line.substr(7), nullptr, 16) >> (signal - 1)) & 1u) != 0;
+    if (line.rfind(field + ":", 0) == 0) {
+      return ((std::stoull(line.substr(field.size() + 1), nullptr, 16) >> (signal - 1)) & 1u) != 0;
     }
   }
   return false;
 }
+
+bool Catches(pid_t pid, int signal) { return SignalIn(pid, "SigCgt", signal); }
 
 TEST_P(EarlySignalTest, EndsTheProgramBeforeTheTraceBeginsWithNothingWritten) {
   auto& process = Start(kOneCallScenario, {"-0", "early.log"});
@@ -849,6 +852,18 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedWriteCase{"StandardOutputWithoutReader", "/dev/stdout", RefusedWriteCase::kStandardOutput,
                          "Cannot write to file \"/dev/stdout\": Broken pipe (OS error 32)"}),
     [](const ::testing::TestParamInfo<RefusedWriteCase>& named) { return std::string(named.param.name); });
+
+// Started by nohup (SIGHUP ignored), the program leaves the hang-up ignored
+// and still ends by SIGTERM.
+TEST_F(ProcessTest, AHangUpIgnoredAtTheStartStaysIgnored) {
+  auto& process = Start(kOneCallScenario, {"-0", "nohup.log"}, 0, "offscreen", {}, -1, SIGHUP);
+  ASSERT_TRUE(WaitForTrace(work_ / "nohup.log", OneCallTrace()));  // everything is set up by now
+  EXPECT_TRUE(Catches(process.Pid(), SIGTERM));
+  EXPECT_TRUE(SignalIn(process.Pid(), "SigIgn", SIGHUP));
+  EXPECT_FALSE(Catches(process.Pid(), SIGHUP));
+  ASSERT_TRUE(EndsCleanlyOn(SIGTERM));
+  EXPECT_EQ(MaskStamps(ReadFile(work_ / "nohup.log")), OneCallTrace() + Logoff());
+}
 
 // A reader that keeps the pipe open but stops reading: once the pipe is full
 // the write waits, and a signal still ends the program within kEndWithin,
