@@ -1,10 +1,12 @@
 #include "app/errorboxes.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QMessageBox>
 #include <cstdio>
 #include <stdexcept>
 
+#include "util/ioerror.h"
 #include "widgets/cp1252.h"
 
 namespace ordalyn {
@@ -17,7 +19,7 @@ void ShowCriticalBox(const QString& text) {
 
 // One line on standard error: whoever started the program from a script or a
 // remote shell sees no box.
-void PrintLine(const QString& text) {
+void PrintToStandardError(const QString& text) {
   QString line = text;
   line.replace(QLatin1String("\r\n"), QLatin1String(" ")).replace(QLatin1Char('\n'), QLatin1Char(' '));
   line.replace(QLatin1Char('\r'), QLatin1Char(' '));
@@ -27,7 +29,13 @@ void PrintLine(const QString& text) {
 
 }  // namespace
 
-ErrorBoxes::ErrorBoxes() : show_(ShowCriticalBox) {}
+ErrorBoxes::ErrorBoxes() : show_(ShowCriticalBox), print_(PrintToStandardError) { SetNow(nullptr); }
+
+void ErrorBoxes::SetPrintLine(PrintLine print) { print_ = print ? std::move(print) : PrintToStandardError; }
+
+void ErrorBoxes::SetNow(Now now) {
+  now_ = now ? std::move(now) : Now([] { return std::chrono::steady_clock::now(); });
+}
 
 std::string ErrorText(std::exception_ptr error) {
   try {
@@ -39,11 +47,63 @@ std::string ErrorText(std::exception_ptr error) {
   }
 }
 
-void ErrorBoxes::Report(std::exception_ptr error) { Report(ErrorText(error)); }
+QString ErrorMessage(std::exception_ptr error) {
+  const std::string text = ErrorText(error);
+  try {
+    std::rethrow_exception(error);
+  } catch (const IoError& io) {
+    const std::string quoted = "\"" + io.FileName() + "\"";
+    const std::size_t at = io.FileName().empty() ? std::string::npos : text.find(quoted);
+    if (at != std::string::npos) {
+#ifdef _WIN32
+      const QString name = FromCp1252(io.FileName());  // the ANSI code page
+#else
+      const QString name = QFile::decodeName(QByteArray::fromStdString(io.FileName()));
+#endif
+      return FromCp1252(text.substr(0, at + 1)) + name + FromCp1252(text.substr(at + quoted.size() - 1));
+    }
+  } catch (...) {
+  }
+  return FromCp1252(text);
+}
 
-void ErrorBoxes::Report(const std::string& text) {
-  const QString message = FromCp1252(text);
-  PrintLine(message);
+void ErrorBoxes::Report(std::exception_ptr error) { ReportText(ErrorMessage(error)); }
+
+void ErrorBoxes::Report(const std::string& text) { ReportText(FromCp1252(text)); }
+
+void ErrorBoxes::PrintOnce(const QString& message) {
+  const auto now = now_();
+  if (message == repeated_) {
+    ++repeats_;
+    if (now - repeatedSince_ >= kRepeatInterval) {
+      PrintRepeats();
+      repeatedSince_ = now;
+    }
+    return;
+  }
+  FlushRepeats();
+  print_(message);
+  repeated_ = message;
+  repeatedSince_ = now;
+}
+
+void ErrorBoxes::PrintRepeats() {
+  if (repeats_ != 0) {
+    print_(QStringLiteral("%1 (%2 more %3)")
+               .arg(repeated_)
+               .arg(repeats_)
+               .arg(repeats_ == 1 ? QLatin1String("time") : QLatin1String("times")));
+    repeats_ = 0;
+  }
+}
+
+void ErrorBoxes::FlushRepeats() {
+  PrintRepeats();
+  repeated_.clear();
+}
+
+void ErrorBoxes::ReportText(const QString& message) {
+  PrintOnce(message);
   if (ending_) {
     return;
   }

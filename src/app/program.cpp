@@ -7,19 +7,35 @@
 #include "app/errorboxes.h"
 #include "app/uDevices.h"
 
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+
 namespace ordalyn {
 
 namespace {
 
 QtMessageHandler g_nextMessageHandler = nullptr;
+std::atomic<QtMessages> g_qtMessages{QtMessages::Shown};
 
-// The offscreen platform warns on every start that it cannot pass a window's
-// size hints on or raise it; neither matters to whoever runs the program, and
-// standard error is kept for what does.
-void SkipPlatformNoise(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-  if (type == QtWarningMsg &&
-      (message == QLatin1String("This plugin does not support propagateSizeHints()") ||
-       message == QLatin1String("This plugin does not support raise()"))) {
+// Messages that say nothing to whoever runs the program: the offscreen
+// platform cannot pass a window's size hints on or raise it, and a session
+// without XDG_RUNTIME_DIR (cron, services) gets a folder of Qt's choosing.
+bool IsNoise(const QString& message) {
+  return message == QLatin1String("This plugin does not support propagateSizeHints()") ||
+         message == QLatin1String("This plugin does not support raise()") ||
+         message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set"));
+}
+
+void FilterQtMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  const QtMessages mode = g_qtMessages.load();
+  if (type == QtFatalMsg && mode == QtMessages::Starting) {
+    // Qt found no platform to start on: one line, and no core dump.
+    std::fprintf(stderr, "ordalyn: %s\n", message.simplified().toLocal8Bit().constData());
+    std::fflush(stderr);
+    std::_Exit(kNoDisplayStatus);
+  }
+  if (type != QtFatalMsg && (mode != QtMessages::Shown || IsNoise(message))) {
     return;
   }
   if (g_nextMessageHandler != nullptr) {
@@ -28,6 +44,20 @@ void SkipPlatformNoise(QtMsgType type, const QMessageLogContext& context, const 
 }
 
 }  // namespace
+
+void SetQtMessages(QtMessages mode) {
+  g_qtMessages.store(mode);
+  static const bool installed = [] {
+    g_nextMessageHandler = qInstallMessageHandler(FilterQtMessages);
+    return true;
+  }();
+  (void)installed;
+}
+
+std::string NoScreenText() {
+  return "No display to show the window on (" + NoScreenReason() +
+         "); a background trace runs without one: ordalyn -# filename";
+}
 
 Program::Program(const MainServices& services) {
   main_ = std::make_unique<TFMMain>(services);
@@ -55,9 +85,6 @@ bool ScreenVisible() {
 OrdalynApplication::OrdalynApplication(int& argc, char** argv) : QApplication(argc, argv) {
   setApplicationName(QStringLiteral("Ordalyn"));
   setDesktopFileName(QStringLiteral(ORDALYN_APP_ID));
-  if (g_nextMessageHandler == nullptr) {
-    g_nextMessageHandler = qInstallMessageHandler(SkipPlatformNoise);
-  }
 }
 
 bool OrdalynApplication::notify(QObject* receiver, QEvent* event) {

@@ -55,16 +55,43 @@ class OrdalynApplication : public QApplication {
 // Before the application object exists. Without a display and without a
 // platform the user chose (QT_QPA_PLATFORM, -platform), a background trace
 // runs on the offscreen platform, and an interactive run cannot start: it
-// says so in one line on standard error. Gives 0, or the exit status to end
-// with. arguments are the command line without the program's name.
+// says so in one line on standard error. With a display, Qt falls back to
+// the offscreen platform when it cannot reach it (see UnreachableDisplay).
+// Gives 0, or the exit status to end with. arguments are the command line
+// without the program's name.
 int PrepareDisplay(bool background, const std::vector<std::string>& arguments);
-inline constexpr int kNoDisplayStatus = 2;
+inline constexpr int kNoDisplayStatus = TFMMain::kNoScreenStatus;
+
+// Once the application object exists: the display Qt could not reach before
+// it fell back to the offscreen platform; empty when it reached it.
+std::string UnreachableDisplay();
 
 // True when the platform shows windows to somebody (not offscreen).
 bool ScreenVisible();
 
+// The one line of an interactive start with nothing to show the window on:
+// "No display to show the window on (<why>); a background trace runs
+// without one: ordalyn -# filename".
+std::string NoScreenText();
+std::string NoScreenReason();
+
+// What becomes of Qt's own messages. Starting: while the application object
+// is built (the platform is being found), nothing but a failure to start,
+// which ends the process with kNoDisplayStatus after one line on standard
+// error. Quiet: a run nobody watches (a background trace, no visible
+// screen), where standard error carries the program's own lines alone.
+// Shown: everything but known noise.
+enum class QtMessages { Starting, Quiet, Shown };
+void SetQtMessages(QtMessages mode);
+
+// From the program's first instruction: SIGINT, SIGTERM and SIGHUP request
+// the end (RequestEnd) instead of killing the process, and SIGPIPE and
+// SIGXFSZ are ignored (their writes fail instead). Nothing on Windows.
+void CatchEndSignals();
+
 // Calls handler on the user-interface thread when the system asks the
-// program to end (SIGINT, SIGTERM or SIGHUP; on Windows the session ending).
+// program to end (SIGINT, SIGTERM or SIGHUP, also one that came before;
+// on Windows the session ending).
 void OnSystemEnd(QObject* context, std::function<void()> handler);
 
 }  // namespace ordalyn

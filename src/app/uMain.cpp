@@ -28,6 +28,7 @@
 #include "app/dialogs/dialogbase.h"
 #include "app/dialogs/uAbout.h"
 #include "app/errorboxes.h"
+#include "app/program.h"
 #include "app/resources/appimages.h"
 #include "app/tracescreen.h"
 #include "app/windowframe.h"
@@ -254,6 +255,9 @@ TFMMain::TFMMain(const MainServices& services, QWidget* parent) : QMainWindow(pa
   retryTimer_->setInterval(kRetryIntervalMs);
   connect(retryTimer_, &QTimer::timeout, this, &TFMMain::RetryTimerTimer);
   log_->SetKeptTextListener([this] { retryTimer_->start(); });
+  // Nothing kept will ever reach a pipe whose reader has gone: the trace
+  // ends as when the system ends it, once the failing write has returned.
+  log_->SetFileLostListener([this] { QTimer::singleShot(0, this, [this] { EndBySystem(); }); });
   session_ = std::make_unique<TapiSession>(*services_.platform, state_, *log_);
   trace_ = std::make_unique<LineEventTrace>(*services_.platform, state_, *log_);
 
@@ -509,7 +513,8 @@ void TFMMain::SetTraceActions(bool start, bool stop, bool reset) {
 }
 
 void TFMMain::ApplEventsActivate() {
-  if (!firstActivation_) {
+  // Once the program is ending, nothing begins any more.
+  if (!firstActivation_ || endingBySystem_) {
     return;
   }
   firstActivation_ = false;
@@ -539,7 +544,14 @@ void TFMMain::ApplEventsActivate() {
   // mode, with Start offered.
   const std::string fileName =
       request ? ExpandMacros(request->fileName, *services_.clock, services_.computerName) : std::string();
-  if (fileName.empty()) {
+  if (fileName.empty() && !services_.visibleScreen) {
+    // Nobody could ever use the window: say so and end.
+    GeneralErrorHandler().SetEnding(true);
+    GeneralErrorHandler().Report(NoScreenText());
+    endProgram(kNoScreenStatus);
+    return;
+  }
+  if (fileName.empty() || (services_.endRequested && services_.endRequested())) {
     return;
   }
   showMinimized();
@@ -610,7 +622,7 @@ void TFMMain::SaveTo(const QString& fileName) {
   const std::string name = SystemFileName(fileName);
   std::unique_ptr<OutputFile> file = services_.makeFile();
   if (const int error = file->Create(name); error != 0) {
-    throw CreateFileError(error, ToCp1252(fileName));
+    throw CreateFileError(error, name);
   }
   // Converted and written in slices: a long log needs no second copy in
   // memory, and the line ends are widened on the way (QString::replace of
@@ -625,10 +637,10 @@ void TFMMain::SaveTo(const QString& fileName) {
   const bool written = WriteCp1252WithCrLf(text, kSliceLength, write) && (text.isEmpty() || write("\r\n"));
   const int closeError = file->Close();
   if (!written) {
-    throw IoError::FromOs(writeError, "Cannot write to file", ToCp1252(fileName));
+    throw IoError::FromOs(writeError, "Cannot write to file", name);
   }
   if (closeError != 0) {
-    throw IoError::FromOs(closeError, "Cannot close file", ToCp1252(fileName));
+    throw IoError::FromOs(closeError, "Cannot close file", name);
   }
 }
 
@@ -659,6 +671,8 @@ void TFMMain::RetryTimerTimer() {
   log_->RetryKeptText();
   if (!log_->KeptText()) {
     retryTimer_->stop();
+    // The file takes data again: how often its error came meanwhile.
+    GeneralErrorHandler().FlushRepeats();
   }
 }
 
@@ -668,6 +682,11 @@ void TFMMain::EndBySystem() {
   // Nobody is there to answer boxes: errors on the way out go to standard
   // error. An error box may be running its own loop (one without a parent is
   // not closed with this window): ending the application ends every loop.
+  // A second request (a signal after the pipe's reader went) only ends it.
+  if (endingBySystem_) {
+    QCoreApplication::exit(0);
+    return;
+  }
   endingBySystem_ = true;
   GeneralErrorHandler().SetEnding(true);
   close();

@@ -43,8 +43,12 @@ struct MainServices {
   // The command line without the program's name.
   std::vector<std::string> arguments;
   // False on a platform that shows nothing (offscreen): a background file
-  // that cannot be created then ends the program, as nobody would see the box.
+  // that cannot be created then ends the program, as nobody would see the box,
+  // and so does an interactive start.
   bool visibleScreen = true;
+  // True once the system has asked the program to end (a signal that came
+  // before the first activation): the trace is not begun.
+  std::function<bool()> endRequested;
 };
 
 // The colours of the menu bar and toolbars, by skin role.
@@ -83,6 +87,12 @@ class TFMMain : public QMainWindow {
   // The exit status after a background file that could not be created on a
   // platform without a visible screen.
   static constexpr int kNoBackgroundFileStatus = 1;
+  // The exit status after an interactive start on a platform without a
+  // visible screen.
+  static constexpr int kNoScreenStatus = 2;
+  // The exit status when trace text never reached the background file (see
+  // TraceLog::TextLost); main gives it when the program ended otherwise well.
+  static constexpr int kTextLostStatus = 3;
   // How often text the background file refused is tried again.
   static constexpr int kRetryIntervalMs = 1000;
 
@@ -102,8 +112,9 @@ class TFMMain : public QMainWindow {
   void RetryTimerTimer();
   bool RetryTimerActive() const;
 
-  // The system ends the program (a signal, the session ending): close
-  // without questions, log off and close the background file.
+  // The system ends the program (a signal, the session ending, a pipe whose
+  // reader has gone): close without questions, log off and close the
+  // background file.
   void EndBySystem();
 
   // The trace log sink.

@@ -24,7 +24,10 @@ class OutputFile {
   // FileInUseError(). Closes a file still open first. Gives 0 or the
   // operating system's error code.
   virtual int Create(const std::string& fileName) = 0;
-  // Writes all bytes, or as many as the system takes before it fails.
+  // Writes all bytes, or as many as the system takes before it fails. A
+  // reader (pipe, terminal) that takes nothing for now is waited for, until
+  // it does or the program is asked to end (RequestEnd), which fails the
+  // write at once.
   virtual WriteResult Write(const char* data, std::size_t size) = 0;
   // Releases the file; 0 or the operating system's error code. It is closed
   // afterwards in either case.
@@ -40,6 +43,11 @@ int FileInUseError();
 // The code Create gives for a pipe that nobody reads (opening it does not
 // wait for a reader).
 int NoReaderError();
+
+// True for a write error the file can never recover from: the reader of a
+// pipe has gone. (A full disk, or a file at its size limit, may take data
+// again later.)
+bool WriteErrorIsFinal(int errorCode);
 
 // The error of a failed Create, as the user reads it: "Cannot create file
 // "<name>": <reason> (OS error <code>)", where a file held by another writer

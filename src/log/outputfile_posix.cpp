@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -6,6 +7,7 @@
 #include <cerrno>
 
 #include "log/outputfile.h"
+#include "util/endrequest.h"
 
 namespace ordalyn {
 
@@ -24,19 +26,15 @@ class PosixOutputFile : public OutputFile {
     // Opened without emptying it: the file may be another trace's, which
     // must stay untouched. Emptied only once the lock is held. Opened
     // without waiting, so that a pipe nobody reads is an error (ENXIO) rather
-    // than an open that never returns; writes wait as usual.
+    // than an open that never returns. It stays so: a write into a pipe or
+    // terminal that takes nothing for now waits in Write, where a request to
+    // end can stop it.
     int fd = -1;
     do {
       fd = ::open(fileName.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
       return errno == ENXIO ? NoReaderOrNoDevice(fileName) : errno;
-    }
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-      const int error = errno;
-      ::close(fd);
-      return error;
     }
     if (const int error = LockAndEmpty(fd); error != 0) {
       ::close(fd);
@@ -55,10 +53,11 @@ class PosixOutputFile : public OutputFile {
     while (result.written < size) {
       const ssize_t n = ::write(fd_, data + result.written, size - result.written);
       if (n < 0) {
-        if (errno == EINTR) {
+        const int error = errno;
+        if (error == EINTR || (error == EAGAIN && WaitUntilWritable())) {
           continue;
         }
-        result.error = errno;
+        result.error = error;
         return result;
       }
       if (n == 0) {
@@ -84,6 +83,25 @@ class PosixOutputFile : public OutputFile {
   bool IsOpen() const override { return fd_ >= 0; }
 
  private:
+  // The reader of a pipe or terminal takes nothing for now: waits until it
+  // does, or gives up (false) once the program is asked to end. A signal
+  // interrupts the wait at once; the flag is looked at every tenth of a
+  // second too, for a signal another thread took.
+  bool WaitUntilWritable() const {
+    constexpr int kLookEveryMs = 100;
+    while (!EndRequested()) {
+      pollfd watched{fd_, POLLOUT, 0};
+      const int ready = ::poll(&watched, 1, kLookEveryMs);
+      if (ready > 0) {
+        return true;  // writable, or an error the next write reports
+      }
+      if (ready < 0 && errno != EINTR) {
+        return false;
+      }
+    }
+    return false;
+  }
+
   // ENXIO stands for a pipe nobody reads, or for a device that is not there.
   static int NoReaderOrNoDevice(const std::string& fileName) {
     struct stat info {};
@@ -124,5 +142,7 @@ std::unique_ptr<OutputFile> MakeSystemOutputFile() { return std::make_unique<Pos
 int FileInUseError() { return EWOULDBLOCK; }
 
 int NoReaderError() { return ENXIO; }
+
+bool WriteErrorIsFinal(int errorCode) { return errorCode == EPIPE; }
 
 }  // namespace ordalyn

@@ -73,4 +73,9 @@ int FileInUseError() { return ERROR_SHARING_VIOLATION; }
 
 int NoReaderError() { return ERROR_PIPE_NOT_CONNECTED; }
 
+bool WriteErrorIsFinal(int errorCode) {
+  return errorCode == ERROR_BROKEN_PIPE || errorCode == ERROR_NO_DATA ||
+         errorCode == ERROR_PIPE_NOT_CONNECTED;
+}
+
 }  // namespace ordalyn

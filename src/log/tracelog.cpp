@@ -116,6 +116,7 @@ void TraceLog::OpenBackgroundFile() {
   waiting_.clear();
   droppedLines_ = 0;
   keptText_ = false;
+  fileLost_ = false;
   if (const int error = file_->Create(fileName_); error != 0) {
     throw CreateFileError(error, fileName_);
   }
@@ -131,6 +132,7 @@ void TraceLog::CloseBackgroundFile() {
   }
   const int writeError = WriteOut(true);
   const std::size_t lost = waiting_.size();
+  textLost_ = textLost_ || lost > 0;
   waiting_.clear();
   keptText_ = false;
   const int closeError = file_->Close();
@@ -159,6 +161,7 @@ void TraceLog::WriteToFile(const std::string& line) {
     const int error = WriteOut(true);
     if (!waiting_.empty() && waiting_.size() + needed > kMaxBacklog) {
       ++droppedLines_;
+      textLost_ = true;
       KeepText();
       const IoError cause = IoError::FromOs(error, "Cannot write to file", fileName_);
       throw IoError(error,
@@ -213,6 +216,12 @@ int TraceLog::WriteOut(bool everything) {
   }
   const OutputFile::WriteResult result = file_->Write(waiting_.data(), size);
   waiting_.erase(0, result.written < size ? result.written : size);
+  if (result.error != 0 && !fileLost_ && WriteErrorIsFinal(result.error)) {
+    fileLost_ = true;
+    if (fileLostListener_) {
+      fileLostListener_();
+    }
+  }
   return result.error;
 }
 

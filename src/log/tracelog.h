@@ -73,6 +73,13 @@ class TraceLog : public TraceSink {
   void RetryKeptText();
   // Called whenever KeptText() turns true.
   void SetKeptTextListener(std::function<void()> listener) { keptTextListener_ = std::move(listener); }
+  // Called once, from inside the failing write, when the file refuses text
+  // for good (the reader of a pipe has gone): nothing kept will ever reach it.
+  void SetFileLostListener(std::function<void()> listener) { fileLostListener_ = std::move(listener); }
+  bool FileLost() const { return fileLost_; }
+  // True once trace text meant for the file never reached it: lines dropped
+  // while it refused text for long, or text still kept when it was closed.
+  bool TextLost() const { return textLost_; }
 
   void SetBackgroundFileName(const std::string& fileName) { fileName_ = fileName; }
   const std::string& BackgroundFileName() const { return fileName_; }
@@ -112,6 +119,9 @@ class TraceLog : public TraceSink {
   std::size_t droppedLines_ = 0;
   bool keptText_ = false;
   std::function<void()> keptTextListener_;
+  std::function<void()> fileLostListener_;
+  bool fileLost_ = false;
+  bool textLost_ = false;
   bool writingAll_ = false;
   std::optional<IoError> firstFailure_;
 };

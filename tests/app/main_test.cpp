@@ -18,10 +18,11 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <QStatusTipEvent>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTextCursor>
 #include <QTimer>
+#include <chrono>
+#include <stdexcept>
 
 #include "app/dialogs/dialogbase.h"
 #include "app/dialogs/uAbout.h"
@@ -34,6 +35,8 @@
 #include "app/uDevices.h"
 #include "fakeoutputfile.h"
 #include "fakeplatform.h"
+#include "support/polling.h"
+#include "support/scratchdir.h"
 #include "util/ioerror.h"
 #include "widgets/QVersionLabel.h"
 #include "widgets/cp1252.h"
@@ -69,12 +72,19 @@ QStringList WithoutStamps(const QString& text) {
 struct MainWindowTest : ::testing::Test {
   FakePlatform platform;
   FakeClock clock{LocalDateTime{2011, 9, 1, 20, 10, 5, 42}};
-  QTemporaryDir dir;
+  // The test's own folder, its paths named as Qt names them.
+  struct {
+    test::ScratchDir scratch;
+    QString path() const { return QFile::decodeName(QByteArray::fromStdString(scratch.path().string())); }
+    QString filePath(const QString& name) const { return path() + QLatin1Char('/') + name; }
+  } dir;
   testing::FakeDisk disk;  // outlives the program, whose log may write to it
   std::unique_ptr<Program> program;
   std::vector<QString> dialogsShown;
   std::map<QString, int> answers;  // objectName -> modal result; Rejected when absent
   std::vector<QString> errorBoxes;
+  bool visibleScreen = true;
+  bool endRequested = false;
 
   void SetUp() override {
     TFMAbout::SetCpuMeasurer([] { return 500.0; });
@@ -100,6 +110,8 @@ struct MainWindowTest : ::testing::Test {
     services.computerName = [] { return std::string("PBX7"); };
     services.makeFile = std::move(makeFile);
     services.arguments = std::move(arguments);
+    services.visibleScreen = visibleScreen;
+    services.endRequested = [this] { return endRequested; };
     program = std::make_unique<Program>(services);
     Main().execDialog = [this](QDialog& dialog) {
       dialogsShown.push_back(dialog.objectName());
@@ -440,6 +452,66 @@ TEST_F(MainWindowTest, ABackgroundFileThatCannotBeCreatedIsReportedAndTheProgram
   EXPECT_EQ(errorBoxes.size(), 1u);
 }
 
+// Starts that begin no trace: an interactive one where nobody sees the
+// window ends with its status; a background one after the system asked the
+// program to end opens nothing (the end itself follows from the event loop).
+struct StartCase {
+  const char* name;
+  std::vector<std::string> arguments;
+  bool visibleScreen;
+  bool endRequested;
+  std::vector<int> ended;
+};
+
+void PrintTo(const StartCase& c, std::ostream* out) { *out << c.name; }
+
+struct NoTraceStartTest : MainWindowTest, ::testing::WithParamInterface<StartCase> {};
+
+TEST_P(NoTraceStartTest, OpensNoFileAndNoLine) {
+  const StartCase& c = GetParam();
+  visibleScreen = c.visibleScreen;
+  endRequested = c.endRequested;
+  Create(c.arguments, [this] { return testing::MakeFakeFile(disk); });
+  std::vector<int> ended;
+  Main().endProgram = [&](int status) { ended.push_back(status); };
+  Main().ApplEventsActivate();
+  EXPECT_EQ(ended, c.ended);
+  EXPECT_EQ(disk.creates, 0);
+  EXPECT_TRUE(errorBoxes.empty());  // nobody would see one
+  EXPECT_FALSE(Main().State().loggedOn);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Starts, NoTraceStartTest,
+    ::testing::Values(StartCase{"InteractiveUnseen", {}, false, false, {TFMMain::kNoScreenStatus}},
+                      StartCase{"EmptyFileNameUnseen", {"-3", ""}, false, false, {TFMMain::kNoScreenStatus}},
+                      StartCase{"BackgroundAfterAnEndRequest", {"-3", "bg.log"}, true, true, {}},
+                      StartCase{"UnseenBackgroundAfterAnEndRequest", {"-3", "bg.log"}, false, true, {}}),
+    [](const ::testing::TestParamInfo<StartCase>& named) { return std::string(named.param.name); });
+
+// A pipe whose reader has gone never takes data again: the trace ends as if
+// the system ended it, with what could not be written lost.
+TEST_F(MainWindowTest, AFileThatIsLostForGoodEndsTheTrace) {
+  Create({"-2", "bg.log"}, [this] { return testing::MakeFakeFile(disk); });
+  Main().ApplEventsActivate();
+  ASSERT_TRUE(Main().State().loggedOn);
+  disk.failForever = true;
+  disk.errorCode = EPIPE;
+  Main().show();
+  for (int i = 0; i < 5; ++i) {  // more than the write buffer holds
+    platform.Deliver(LINE_LINEDEVSTATE, 4, 0, 1);
+  }
+  EXPECT_GE(disk.failedWrites, 1);
+  EXPECT_TRUE(Main().isVisible());  // not before the failing write has returned
+  EXPECT_TRUE(test::PollUntil([this] { return !Main().isVisible(); }, test::kPollLimit,
+                              [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 10); }));
+  EXPECT_TRUE(dialogsShown.empty());  // no questions
+  EXPECT_FALSE(Main().State().loggedOn);
+  EXPECT_TRUE(Main().Log().FileLost());
+  EXPECT_TRUE(Main().Log().TextLost());
+  EXPECT_FALSE(disk.open);
+}
+
 // The disk is full when the trace starts: the logon runs through all the
 // same, one box tells of it, and once there is space again the retry timer
 // puts the whole trace into the file without waiting for a next line.
@@ -768,6 +840,80 @@ TEST(ErrorBoxes, GatherAtMostAFixedNumberOfDifferentTexts) {
   ASSERT_EQ(shown.size(), 2u);
   EXPECT_EQ(shown[1].count('\n'), int(ErrorBoxes::kMaxGatheredKinds));
   EXPECT_TRUE(shown[1].endsWith("... and 10 further errors"));
+}
+
+// Standard error gets a text once; what comes again is counted and the count
+// written once a minute, when another text comes, and on FlushRepeats.
+struct RepeatCase {
+  const char* name;
+  std::vector<std::pair<int, const char*>> reports;  // seconds since the start, text; "" flushes
+  std::vector<QString> lines;
+};
+
+void PrintTo(const RepeatCase& c, std::ostream* out) { *out << c.name; }
+
+class ErrorLines : public ::testing::TestWithParam<RepeatCase> {};
+
+TEST_P(ErrorLines, RepeatedTextsAreCountedNotRepeated) {
+  ErrorBoxes boxes;
+  boxes.SetShowBox([](const QString&) {});
+  std::chrono::steady_clock::time_point now;
+  boxes.SetNow([&now] { return now; });
+  std::vector<QString> lines;
+  boxes.SetPrintLine([&lines](const QString& line) { lines.push_back(line); });
+  const auto start = now;
+  for (const auto& [second, text] : GetParam().reports) {
+    now = start + std::chrono::seconds(second);
+    if (*text == '\0') {
+      boxes.FlushRepeats();
+    } else {
+      boxes.Report(text);
+    }
+  }
+  EXPECT_EQ(lines, GetParam().lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ErrorLines,
+    ::testing::Values(
+        RepeatCase{"OnceThenCounted",
+                   {{0, "full"}, {1, "full"}, {2, "full"}, {3, ""}},
+                   {"full", "full (2 more times)"}},
+        RepeatCase{"OneRepeat", {{0, "full"}, {1, "full"}, {9, ""}, {9, ""}}, {"full", "full (1 more time)"}},
+        RepeatCase{
+            "OnceAMinute",
+            {{0, "full"}, {30, "full"}, {60, "full"}, {61, "full"}, {119, "full"}, {120, "full"}, {121, ""}},
+            {"full", "full (2 more times)", "full (3 more times)"}},
+        RepeatCase{"AnotherTextWritesTheCountFirst",
+                   {{0, "full"}, {1, "full"}, {2, "closing"}, {3, "full"}},
+                   {"full", "full (1 more time)", "closing", "full"}},
+        RepeatCase{"AfterAFlushTheTextIsNewAgain", {{0, "full"}, {1, ""}, {2, "full"}}, {"full", "full"}},
+        RepeatCase{"NothingToFlush", {{0, ""}, {1, "a"}, {2, "b"}, {3, ""}}, {"a", "b"}}),
+    [](const ::testing::TestParamInfo<RepeatCase>& named) { return std::string(named.param.name); });
+
+// A file name in a message reads as the user typed it; the program's own
+// texts are code page 1252.
+TEST(ErrorLines, AFileNameIsShownAsTheSystemNamesTheFile) {
+#ifdef _WIN32
+  const QString name = QStringLiteral("lat\u00e9.log");  // the ANSI code page
+  const std::string typed = ToCp1252(name);
+#else
+  const QString name = QStringLiteral("lat\u00e9 \u0444.log");
+  const std::string typed = QFile::encodeName(name).toStdString();
+#endif
+  const auto message = [](const auto& error) {
+    try {
+      throw error;
+    } catch (...) {
+      return ErrorMessage(std::current_exception());
+    }
+  };
+  EXPECT_EQ(message(IoError::FromOs(2, "Cannot create file", typed)),
+            QStringLiteral("Cannot create file \"") + name + QStringLiteral("\": ") +
+                QString::fromStdString(OsErrorText(2)) + QStringLiteral(" (OS error 2)"));
+  EXPECT_EQ(message(IoError(28, "Cannot write to file \"" + typed + "\"; 5 bytes lost", typed)),
+            QStringLiteral("Cannot write to file \"") + name + QStringLiteral("\"; 5 bytes lost"));
+  EXPECT_EQ(message(std::runtime_error("caf\xe9")), QStringLiteral("caf\u00e9"));
 }
 
 // A line break the user typed inside a line (Shift+Enter) counts as a line end.

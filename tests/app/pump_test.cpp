@@ -9,15 +9,14 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QDialog>
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QPointer>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <cerrno>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <ostream>
@@ -30,6 +29,7 @@
 #include "app/qtmessagepump.h"
 #include "app/tracescreen.h"
 #include "log/outputfile.h"
+#include "support/polling.h"
 #include "util/clock.h"
 #include "util/ioerror.h"
 #include "widgets/QVersionLabel.h"
@@ -117,14 +117,7 @@ class FillingFile : public OutputFile {
 // Runs the event loop until condition holds; false when kTimeoutMs passed
 // first. (QtTest's QTRY_ macros report to QtTest, not to GoogleTest.)
 bool WaitFor(const std::function<bool()>& condition) {
-  QDeadlineTimer deadline(kTimeoutMs);
-  while (!condition()) {
-    if (deadline.hasExpired()) {
-      return false;
-    }
-    QTest::qWait(2);
-  }
-  return true;
+  return test::PollUntil(condition, std::chrono::milliseconds(kTimeoutMs), [] { QTest::qWait(2); });
 }
 
 struct PumpTest : ::testing::Test {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "loadsupport.h"
+#include "support/scratchdir.h"
 
 namespace ordalyn::load {
 namespace {
@@ -30,7 +31,8 @@ constexpr double kPeakRssBoundMiB = 300.0;
 #endif
 
 TEST(FileFloodTest, AMillionMessagesReachTheFileOnceEachAndInOrder) {
-  const std::string fileName = TempPath("flood.log");
+  const test::ScratchDir scratch;
+  const std::string fileName = scratch.File("flood.log");
   ManualMessagePump pump;
   {
     FileTrace trace(std::make_unique<SimTapiPlatform>(pump, FloodScenario(kRuns)), pump, fileName);
@@ -70,7 +72,6 @@ TEST(FileFloodTest, AMillionMessagesReachTheFileOnceEachAndInOrder) {
   }
   EXPECT_FALSE(std::getline(in, line)) << "unexpected line after the logoff: " << line;
   in.close();
-  std::remove(fileName.c_str());
 
   // The platform schedules one message at a time and the log writes as it
   // goes: nothing grows with the number of messages.

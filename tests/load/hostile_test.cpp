@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "loadsupport.h"
+#include "support/scratchdir.h"
 #include "tapi/sim/simscenario.h"
 
 namespace ordalyn::load {
@@ -29,7 +30,8 @@ struct Traced {
 // here end), logs off and gives the file's lines.
 Traced TraceScenario(std::unique_ptr<SimTapiPlatform> platform, ManualMessagePump& pump,
                      const std::ostringstream& diagnostics, const std::string& stem) {
-  const std::string fileName = TempPath(stem);
+  const test::ScratchDir scratch;
+  const std::string fileName = scratch.File(stem);
   Traced traced;
   {
     FileTrace trace(std::move(platform), pump, fileName);
@@ -39,7 +41,6 @@ Traced TraceScenario(std::unique_ptr<SimTapiPlatform> platform, ManualMessagePum
   }
   traced.lines = ReadLines(fileName);
   traced.diagnostics = diagnostics.str();
-  std::remove(fileName.c_str());
   return traced;
 }
 
@@ -276,7 +277,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<Refused>& param) { return std::string(param.param.name); });
 
 TEST(HostileTest, AScenarioFileBeyondItsSizeLimitIsRefused) {
-  const std::string fileName = TempPath("huge.json");
+  const test::ScratchDir scratch;
+  const std::string fileName = scratch.File("huge.json");
   {
     std::ofstream out(fileName, std::ios::binary);
     out << R"({"comment": ")" << std::string(SimLimits::kMaxFileBytes, 'x') << R"(", "lines": []})";
@@ -285,7 +287,6 @@ TEST(HostileTest, AScenarioFileBeyondItsSizeLimitIsRefused) {
   std::ostringstream diagnostics;
   const Traced traced =
       TraceScenario(SimTapiPlatform::FromFile(pump, fileName, &diagnostics), pump, diagnostics, "huge.log");
-  std::remove(fileName.c_str());
   ASSERT_GE(traced.lines.size(), 5u);
   EXPECT_EQ(traced.lines[4],
             "00:00:00:000 | Initialise: Error: 2147483662(The TAPI configuration information is "

@@ -171,10 +171,4 @@ double PeakRssMiB() {
   return static_cast<double>(usage.ru_maxrss) / 1024.0;  // ru_maxrss is in KiB on Linux
 }
 
-std::string TempPath(const std::string& stem) {
-  const char* folder = std::getenv("TMPDIR");
-  const std::string base = folder != nullptr && *folder != '\0' ? folder : "/tmp";
-  return base + "/ordalyn-load-" + std::to_string(::getpid()) + "-" + stem;
-}
-
 }  // namespace ordalyn::load

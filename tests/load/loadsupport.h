@@ -87,7 +87,4 @@ std::vector<std::string> LogonLines(const std::string& lineName, const std::stri
 // The process's peak resident memory in MiB.
 double PeakRssMiB();
 
-// A file name in the temporary folder, unique to this process and test.
-std::string TempPath(const std::string& stem);
-
 }  // namespace ordalyn::load

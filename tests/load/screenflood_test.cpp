@@ -16,6 +16,7 @@
 #include "app/tracescreen.h"
 #include "app/uMain.h"
 #include "loadsupport.h"
+#include "support/scratchdir.h"
 #include "widgets/cp1252.h"
 
 namespace ordalyn::load {
@@ -86,14 +87,14 @@ TEST_F(ScreenFloodTest, EveryLineReachesTheViewOnceAndInOrderAndSaveWritesThemAl
   EXPECT_EQ(main->findChild<QPlainTextEdit*>("METrace")->document()->blockCount(), lines.size());
 
   // Save writes the same lines, each ending in CR LF.
-  const std::string fileName = TempPath("saved.log");
+  const test::ScratchDir scratch;
+  const std::string fileName = scratch.File("saved.log");
   main->askSaveFileName = [&](QFileDialog&) -> std::optional<QString> {
     return QString::fromStdString(fileName);
   };
   main->ACSaveExecute();
   EXPECT_FALSE(main->UnsavedTrace());
   const std::vector<std::string> saved = ReadLines(fileName);
-  std::remove(fileName.c_str());
   ASSERT_EQ(static_cast<qsizetype>(saved.size()), lines.size());
   for (qsizetype i = 0; i < lines.size(); i += 997) {
     ASSERT_EQ(saved[static_cast<std::size_t>(i)], ToCp1252(lines[i])) << "line " << i;

@@ -9,7 +9,20 @@
 #include <vector>
 
 #include "log/tracelog.h"
+#include "support/polling.h"
+#include "support/scratchdir.h"
+#include "util/endrequest.h"
 #include "util/ioerror.h"
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <thread>
+#endif
 
 namespace ordalyn {
 namespace {
@@ -33,27 +46,16 @@ std::string ReadFile(const std::filesystem::path& path) {
 
 class TraceLogFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = std::filesystem::path(::testing::TempDir()) /
-           ("ordalyn_log_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
-    path = (dir_ / "tapilog.log").string();
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-
   TraceLog MakeLog() {
     return TraceLog(
         screen, clock, ":", [] { return std::string("Build: 1.0.0.1"); },
         [] { return std::string("(c) 2011"); });
   }
 
+  test::ScratchDir scratch;
   NoScreen screen;
   FakeClock clock{{2011, 9, 1, 20, 10, 0, 5}};
-  std::string path;
-
- private:
-  std::filesystem::path dir_;
+  std::string path = scratch.File("tapilog.log");
 };
 
 TEST_F(TraceLogFileTest, AReaderSeesTheFileLagByLessThanOneBuffer) {
@@ -150,6 +152,46 @@ TEST_F(TraceLogFileTest, AFullDeviceFailsEveryBufferThatIsWrittenOut) {
   EXPECT_THROW(log.CloseBackgroundFile(), IoError);
   EXPECT_FALSE(log.BackgroundFileOpen());
 }
+
+#ifndef _WIN32
+// A reader that holds a pipe open but takes nothing: the write waits, and
+// gives way once the end of the program is requested (a signal's handler
+// does that). When the reader goes, the write fails for good.
+TEST_F(TraceLogFileTest, AWriteIntoAStalledPipeGivesWayToTheEndAndAGoneReaderIsFinal) {
+  ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+  const int reader = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(reader, 0);
+  const int capacity = ::fcntl(reader, F_SETPIPE_SZ, 4096) > 0 ? ::fcntl(reader, F_GETPIPE_SZ) : 65536;
+  auto log = MakeLog();
+  log.SetBackgroundFileName(path);
+  log.OpenBackgroundFile();
+  std::thread ender([&] {
+    int waiting = 0;
+    EXPECT_TRUE(
+        test::PollUntil([&] { return ::ioctl(reader, FIONREAD, &waiting) == 0 && waiting == capacity; }));
+    RequestEnd();
+  });
+  int error = 0;
+  for (int i = 0; error == 0 && i < 100000; ++i) {
+    try {
+      log.LogLine(std::string(111, 'p'));  // 128 bytes with the stamp and CR LF
+    } catch (const IoError& e) {
+      error = e.ErrorCode();
+    }
+  }
+  ender.join();
+  ClearEndRequest();
+  EXPECT_EQ(error, EAGAIN);
+  EXPECT_FALSE(log.FileLost());
+  ::close(reader);
+  // As the program does: the write fails (EPIPE) instead of ending the process.
+  const auto previous = ::signal(SIGPIPE, SIG_IGN);
+  log.RetryKeptText();
+  EXPECT_TRUE(log.FileLost());
+  EXPECT_THROW(log.CloseBackgroundFile(), IoError);
+  ::signal(SIGPIPE, previous);
+}
+#endif
 
 }  // namespace
 }  // namespace ordalyn

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <functional>
 #include <memory>
 #include <string>
@@ -369,6 +370,87 @@ TEST_F(TraceLogTest, AFailureAtCloseStillClosesTheFile) {
   EXPECT_EQ(closeError.ErrorCode(), 5);
   EXPECT_EQ(std::string(closeError.what()).rfind("Cannot close file \"tapilog.log\": ", 0), 0u)
       << closeError.what();
+}
+
+// Whether trace text never reached the file, as the exit status tells it.
+struct LossCase {
+  const char* name;
+  std::function<void(TraceLog&, FakeDisk&)> run;  // between opening and closing the file
+  bool lost;
+};
+
+void PrintTo(const LossCase& c, std::ostream* out) { *out << c.name; }
+
+class TextLossTest : public TraceLogTest, public ::testing::WithParamInterface<LossCase> {};
+
+TEST_P(TextLossTest, TextLostSaysWhetherEveryLineReachedTheFile) {
+  auto log = MakeBackgroundLog();
+  GetParam().run(*log, disk);
+  try {
+    log->CloseBackgroundFile();
+  } catch (const IoError&) {
+  }
+  EXPECT_EQ(log->TextLost(), GetParam().lost);
+}
+
+const std::string kLongLine(200, 'x');  // more than the write buffer: written at once
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TextLossTest,
+    ::testing::Values(LossCase{"EverythingWritten", [](TraceLog& log, FakeDisk&) { log.LogLine(kLongLine); },
+                               false},
+                      LossCase{"KeptThenWritten",
+                               [](TraceLog& log, FakeDisk& disk) {
+                                 disk.failingWrites = 1;
+                                 EXPECT_THROW(log.LogLine(kLongLine), IoError);
+                                 log.RetryKeptText();
+                               },
+                               false},
+                      LossCase{"StillKeptAtTheEnd",
+                               [](TraceLog& log, FakeDisk& disk) {
+                                 disk.failForever = true;
+                                 EXPECT_THROW(log.LogLine(kLongLine), IoError);
+                               },
+                               true},
+                      LossCase{"OnlyTheBufferLeftAtTheEnd",
+                               [](TraceLog& log, FakeDisk& disk) {
+                                 log.LogLine("short");
+                                 disk.failForever = true;
+                               },
+                               true},
+                      LossCase{"DroppedThenWritten",
+                               [](TraceLog& log, FakeDisk& disk) {
+                                 disk.failForever = true;
+                                 const std::string text(TraceLog::kMaxBacklog - 100, 'b');
+                                 EXPECT_THROW(log.LogLine(text), IoError);
+                                 EXPECT_THROW(log.LogLine(text), IoError);
+                                 disk.failForever = false;
+                                 log.RetryKeptText();
+                               },
+                               true}),
+    [](const ::testing::TestParamInfo<LossCase>& named) { return std::string(named.param.name); });
+
+// A pipe whose reader has gone refuses every write for good: the owner hears
+// of it once, from inside the failing write; a full disk is not final.
+TEST_F(TraceLogTest, AWriteErrorThatIsFinalIsToldOnce) {
+#ifdef _WIN32
+  constexpr int kBrokenPipe = 109;  // ERROR_BROKEN_PIPE
+#else
+  constexpr int kBrokenPipe = EPIPE;
+#endif
+  auto log = MakeBackgroundLog();
+  int told = 0;
+  log->SetFileLostListener([&] { ++told; });
+  disk.failForever = true;
+  EXPECT_THROW(log->LogLine(kLongLine), IoError);
+  EXPECT_EQ(told, 0);
+  EXPECT_FALSE(log->FileLost());
+  disk.errorCode = kBrokenPipe;
+  EXPECT_THROW(log->LogLine(kLongLine), IoError);
+  EXPECT_THROW(log->LogLine(kLongLine), IoError);
+  log->RetryKeptText();
+  EXPECT_EQ(told, 1);
+  EXPECT_TRUE(log->FileLost());
 }
 
 TEST_F(TraceLogTest, DestroyingTheLogWritesOutAndClosesTheFile) {

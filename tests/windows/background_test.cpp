@@ -9,6 +9,7 @@
 
 #include "app/core/commandline.h"
 #include "log/tracelog.h"
+#include "support/scratchdir.h"
 #include "tapi/tapisession.h"
 #include "tapi/win32/tapi32platform.h"
 #include "util/clock.h"
@@ -22,7 +23,6 @@ namespace ordalyn {
 namespace {
 
 using wintest::ReadWholeFile;
-using wintest::ScratchFolder;
 using wintest::UnderWine;
 using wintest::WineExpected;
 
@@ -36,13 +36,13 @@ TEST(WindowsBackgroundTrace, OnWinesTapi32FromCommandLineToFile) {
     ASSERT_FALSE(WineExpected()) << "the test run says wine, but wine's ntdll is not there";
     GTEST_SKIP() << "expects the answers of wine's tapi32; this is not wine";
   }
-  ScratchFolder folder;
+  const test::ScratchDir folder;
   const std::optional<BackgroundRequest> request =
-      ReadCommandLine({"-3", folder.Path() + "\\tapi_#computer#_#date#.log", "ignored"});
+      ReadCommandLine({"-3", folder.path().string() + "\\tapi_#computer#_#date#.log", "ignored"});
   ASSERT_TRUE(request.has_value());
   const FakeClock clock({2011, 9, 1, 9, 5, 7, 42});
   const std::string fileName = ExpandMacros(request->fileName, clock, ComputerName);
-  ASSERT_EQ(fileName, folder.Path() + "\\tapi_" + ComputerName() + "_2011-09-01.log");
+  ASSERT_EQ(fileName, folder.path().string() + "\\tapi_" + ComputerName() + "_2011-09-01.log");
 
   // The main window's footer labels, whose texts the header copies.
   VersionLabelText build(ProgramVersionStore());

@@ -8,11 +8,13 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <regex>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "support/polling.h"
+#include "support/scratchdir.h"
 #include "widgets/versioninfo_values.h"
 #include "winehost.h"
 
@@ -21,7 +23,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using wintest::ReadWholeFile;
-using wintest::ScratchFolder;
 using wintest::UnderWine;
 
 // The program built with the tests, or another copy of it (an installed one)
@@ -39,16 +40,8 @@ std::string ExecutablePath() {
   return path;
 }
 
-// Polls until the condition holds, for at most 30 s.
-template <class Condition>
-bool PollUntil(Condition condition) {
-  const auto end = std::chrono::steady_clock::now() + 30s;
-  while (std::chrono::steady_clock::now() < end) {
-    if (condition()) return true;
-    std::this_thread::sleep_for(50ms);
-  }
-  return condition();
-}
+// Under wine a start takes seconds.
+bool PollUntil(const std::function<bool()>& condition) { return test::PollUntil(condition, 30s); }
 
 struct WindowSearch {
   DWORD processId;
@@ -123,7 +116,7 @@ TEST(WindowsProgram, BackgroundTraceOnWinesTapi32EndsWithTheSession) {
     GTEST_SKIP() << "wine shows windows only on an X display: run through scripts/test-windows";
   }
 
-  ScratchFolder folder;
+  const test::ScratchDir folder;
   const std::string file = folder.File("trace.log");
   ProgramProcess program("-0 \"" + file + "\"");
   ASSERT_TRUE(program.Started()) << "cannot start " << ExecutablePath() << " (error " << GetLastError()
@@ -156,6 +149,39 @@ TEST(WindowsProgram, BackgroundTraceOnWinesTapi32EndsWithTheSession) {
                                "TAPI - Logon (Version: 2.2) -  (TAPI-Line: 0)\r\n" + separator + separator +
                                stamp + "LineShutDown: OK\r\n" + stamp + "TAPI - Logoff\r\n";
   EXPECT_EQ(MaskStamps(text), expected);
+}
+
+// A variable of this process, and so of the programs it starts, for one test.
+class ScopedVariable {
+ public:
+  ScopedVariable(const char* name, const char* value) : name_(name) {
+    char old[1024] = {};
+    const DWORD length = GetEnvironmentVariableA(name, old, sizeof old);
+    had_ = length > 0 && length < sizeof old;
+    old_ = old;
+    SetEnvironmentVariableA(name, value);
+  }
+  ~ScopedVariable() { SetEnvironmentVariableA(name_.c_str(), had_ ? old_.c_str() : nullptr); }
+  ScopedVariable(const ScopedVariable&) = delete;
+  ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+ private:
+  std::string name_;
+  std::string old_;
+  bool had_ = false;
+};
+
+// The counterpart of the POSIX process tests' interactive starts that nobody
+// can see: on a platform that shows no window (offscreen) the program ends at
+// once with status 2, also for an empty file name, instead of running for
+// ever unseen.
+TEST(WindowsProgram, AnInteractiveStartOnAPlatformThatShowsNothingEndsWithStatus2) {
+  const ScopedVariable platform("QT_QPA_PLATFORM", "offscreen");
+  for (const char* arguments : {"", "-3 \"\""}) {
+    ProgramProcess program(arguments);
+    ASSERT_TRUE(program.Started()) << "cannot start " << ExecutablePath();
+    EXPECT_EQ(program.WaitForExit(), 2u) << arguments;
+  }
 }
 
 }  // namespace

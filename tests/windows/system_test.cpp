@@ -11,6 +11,7 @@
 #include "app/core/commandline.h"
 #include "log/outputfile.h"
 #include "log/tracelog.h"
+#include "support/scratchdir.h"
 #include "util/clock.h"
 #include "util/ioerror.h"
 #include "util/timeseparator.h"
@@ -21,7 +22,6 @@ namespace ordalyn {
 namespace {
 
 using wintest::ReadWholeFile;
-using wintest::ScratchFolder;
 using wintest::UnderWine;
 using wintest::WineExpected;
 
@@ -121,7 +121,7 @@ struct ScopedHandle {
 };
 
 TEST(WindowsBackgroundFile, OthersMayReadButNotWriteWhileItIsOpen) {
-  ScratchFolder folder;
+  const test::ScratchDir folder;
   const std::string path = folder.File("background.log");
   const std::unique_ptr<OutputFile> file = MakeSystemOutputFile();
   ASSERT_EQ(file->Create(path), 0);
@@ -156,7 +156,7 @@ TEST(WindowsBackgroundFile, OthersMayReadButNotWriteWhileItIsOpen) {
 }
 
 TEST(WindowsBackgroundFile, CreatingEmptiesAnExistingFile) {
-  ScratchFolder folder;
+  const test::ScratchDir folder;
   const std::string path = folder.File("old.log");
   {
     const std::unique_ptr<OutputFile> file = MakeSystemOutputFile();
@@ -174,7 +174,7 @@ TEST(WindowsBackgroundFile, CreatingEmptiesAnExistingFile) {
 }
 
 TEST(WindowsBackgroundFile, FailuresCarryTheSystemsCodeAndText) {
-  ScratchFolder folder;
+  const test::ScratchDir folder;
   struct Screen : ScreenLog {
     void AppendLine(const std::string&) override {}
   } screen;

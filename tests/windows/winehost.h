@@ -1,4 +1,5 @@
-// Helpers of the Windows tests: where they run and a scratch folder.
+// Helpers of the Windows tests: where they run, and reading a file another
+// program writes. (Scratch folders: ordalyn::test::ScratchDir.)
 #pragma once
 
 #include <string>
@@ -14,23 +15,6 @@ bool UnderWine();
 // build's emulator, sets ORDALYN_EXPECT_WINE=1), so that a failing detection
 // cannot quietly skip the wine tests.
 bool WineExpected();
-
-// A new empty folder in the system's temporary folder, removed with all its
-// files when the object goes.
-class ScratchFolder {
- public:
-  ScratchFolder();
-  ~ScratchFolder();
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-  const std::string& Path() const { return path_; }
-  // path + "\" + name
-  std::string File(const std::string& name) const;
-
- private:
-  std::string path_;
-};
 
 // Reads the whole file through a handle that lets others read and write on;
 // false when it cannot be opened or read.

@@ -2,20 +2,18 @@
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QEvent>
 #include <QTest>
 #include <QTimer>
+#include <chrono>
+
+#include "support/polling.h"
 
 namespace ordalyn::testing {
 
 bool ProcessUntil(const std::function<bool()>& condition) {
-  QDeadlineTimer deadline(5000);
-  while (!condition()) {
-    if (deadline.hasExpired()) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-  }
-  return true;
+  return test::PollUntil(condition, std::chrono::milliseconds(5000),
+                         [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 10); });
 }
 
 bool OpenAndActivate(QDialog& dialog) {

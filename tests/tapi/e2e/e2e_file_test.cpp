@@ -1,7 +1,6 @@
 // A trace written to a background file: the same lines as on screen, byte
 // for byte in code page 1252, each ending in CR LF.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -10,6 +9,7 @@
 #include <vector>
 
 #include "e2erig.h"
+#include "support/scratchdir.h"
 
 namespace ordalyn::e2e {
 namespace {
@@ -28,21 +28,12 @@ constexpr const char* kOfficeCall = R"({
 
 class E2eFile : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = std::filesystem::path(::testing::TempDir()) /
-           ("ordalyn-e2e-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir_);
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
-  }
   static std::string ReadBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
-  std::filesystem::path dir_;
+  const test::ScratchDir scratch_;
+  const std::filesystem::path& dir_ = scratch_.path();
 };
 
 std::vector<std::string> CycleLines(std::uint64_t t) {

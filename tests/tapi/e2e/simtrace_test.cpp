@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "e2erig.h"
+#include "support/scratchdir.h"
 #include "tapi/sim/simtapiplatform.h"
 
 namespace ordalyn {
@@ -315,13 +316,13 @@ TEST(SimTrace, UnusableScenarioIsReportedWithExitCode1) {
   EXPECT_EQ(missing.err.rfind("ordalyn-simtrace: scenario rejected: /nonexistent/none.json: ", 0), 0u)
       << missing.err;
 
-  const auto bad = std::filesystem::path(::testing::TempDir()) / "ordalyn-simtrace-bad.json";
+  const test::ScratchDir scratch;
+  const auto bad = scratch.path() / "bad.json";
   {
     std::ofstream file(bad);
     file << R"({"lines": [{"name": "A", "mediaModes": "LINEMEDIAMODE_VOIC"}]})";
   }
   const ToolRun refused = Main({"--scenario", bad.string()});
-  std::filesystem::remove(bad);
   EXPECT_EQ(refused.code, 1);
   EXPECT_EQ(refused.out, "");
   EXPECT_NE(refused.err.find("lines[0].mediaModes"), std::string::npos) << refused.err;

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "simtestsupport.h"
+#include "support/scratchdir.h"
 #include "tapi/sim/simconstants.h"
 
 namespace ordalyn {
@@ -383,15 +384,8 @@ void SetVariable(const char* value) {
 
 class SimFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    directory =
-        std::filesystem::temp_directory_path() /
-        ("ordalyn-sim-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    std::filesystem::create_directories(directory);
-    Recorder::Reset(&pump);
-  }
+  void SetUp() override { Recorder::Reset(&pump); }
   void TearDown() override {
-    std::filesystem::remove_all(directory);
     SetVariable(nullptr);
     Recorder::Reset(nullptr);
   }
@@ -400,7 +394,8 @@ class SimFileTest : public ::testing::Test {
     std::ofstream(path, std::ios::binary) << text;
     return path;
   }
-  std::filesystem::path directory;
+  const test::ScratchDir scratch;
+  const std::filesystem::path& directory = scratch.path();
   ManualMessagePump pump;
 };
 
