@@ -208,6 +208,11 @@ class OrdalynProcess {
   // The wait status once the process has ended within limit; none while it still runs.
   std::optional<int> WaitForExit(milliseconds limit = test::kPollLimit) {
     PollUntil([this] { return !Running(); }, limit);
+    // The output file is whole only once the pipe has ended with the child
+    // and the thread has written the rest: a test reads it right after this.
+    if (status_ && drain_.joinable()) {
+      drain_.join();
+    }
     return status_;
   }
 
