@@ -156,9 +156,14 @@ std::optional<DWORD> FinalState(const Call& call) {
 }
 
 std::string TimeText(TraceTime time) {
+  std::string text;
+  AppendTimeText(text, time);
+  return text;
+}
+
+void AppendTimeText(std::string& text, TraceTime time) {
   const long long day = time >= 0 ? time / kMsPerDay : 0;
   const long long ms = time >= 0 ? time % kMsPerDay : 0;
-  std::string text;
   if (day > 0) {
     text += '+';
     AppendDecimal(text, static_cast<int>(day), 1);
@@ -171,7 +176,6 @@ std::string TimeText(TraceTime time) {
   AppendDecimal(text, static_cast<int>(ms / 1000 % 60), 2);
   text += '.';
   AppendDecimal(text, static_cast<int>(ms % 1000), 3);
-  return text;
 }
 
 std::string DurationText(TraceTime duration) {

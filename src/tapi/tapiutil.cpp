@@ -558,9 +558,17 @@ std::string Format(const char* format, DWORD value) {
 // "Unknown (" + the value right-aligned in eight characters + ")".
 std::string UnknownPadded(DWORD value) { return Format("Unknown (%8X)", value); }
 
+// Whether a text is a name of a table. The names of a table share their
+// front ("LINECALLSTATE_"), so the last character is compared before the
+// whole: most names of the same length differ there.
+bool IsName(std::string_view text, std::string_view name) {
+  return text.size() == name.size() && !text.empty() && text.back() == name.back() &&
+         std::memcmp(text.data(), name.data(), text.size()) == 0;
+}
+
 std::optional<DWORD> FindValue(std::span<const NamedValue> table, std::string_view name) {
   for (const NamedValue& entry : table) {
-    if (name == entry.name) {
+    if (IsName(name, entry.name)) {
       return entry.value;
     }
   }
@@ -685,7 +693,7 @@ std::string CallReasonName(DWORD reason) {
 
 std::optional<DWORD> LineMessageValue(std::string_view name) {
   for (DWORD value = 0; value < std::size(LineMessageNames); ++value) {
-    if (name == LineMessageNames[value]) {
+    if (IsName(name, LineMessageNames[value])) {
       return value;
     }
   }
@@ -728,7 +736,7 @@ std::optional<DWORD> CallInfoStatesValue(std::string_view text) {
     const std::size_t blank = text.find(' ');
     const std::string_view name = text.substr(0, blank);
     std::size_t i = next;
-    while (i < std::size(CallInfoStateNames) && name != CallInfoStateNames[i].name) {
+    while (i < std::size(CallInfoStateNames) && !IsName(name, CallInfoStateNames[i].name)) {
       ++i;
     }
     if (i == std::size(CallInfoStateNames)) {

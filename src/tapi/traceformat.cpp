@@ -40,9 +40,16 @@ std::optional<std::uint32_t> ReadParam(std::string_view digits) { return ReadHex
 
 // "p1|p2|p3" at the end of every event line.
 bool ReadParams(std::string_view text, EventLineView& line) {
-  const std::size_t first = text.find(kParamSeparator);
-  const std::size_t second = first == std::string_view::npos ? first : text.find(kParamSeparator, first + 1);
-  if (second == std::string_view::npos) {
+  // A few characters: a plain loop, no memchr calls.
+  std::size_t first = 0;
+  while (first < text.size() && text[first] != kParamSeparator) {
+    ++first;
+  }
+  std::size_t second = first + 1;
+  while (second < text.size() && text[second] != kParamSeparator) {
+    ++second;
+  }
+  if (second >= text.size()) {
     return false;
   }
   const auto p1 = ReadParam(text.substr(0, first));
