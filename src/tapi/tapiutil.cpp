@@ -1,6 +1,8 @@
 #include "tapi/tapiutil.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -691,10 +693,23 @@ std::string CallReasonName(DWORD reason) {
   return UnknownPadded(reason);
 }
 
+// The messages whose names have a given length, one bit per message: a name
+// read back is compared only with the names of its length.
+constexpr auto kLineMessagesByLength = [] {
+  std::array<std::uint32_t, 32> masks{};
+  for (std::size_t i = 0; i < std::size(LineMessageNames); ++i) {
+    masks[LineMessageNames[i].size()] |= std::uint32_t{1} << i;
+  }
+  return masks;
+}();
+
 std::optional<DWORD> LineMessageValue(std::string_view name) {
-  for (DWORD value = 0; value < std::size(LineMessageNames); ++value) {
-    if (IsName(name, LineMessageNames[value])) {
-      return value;
+  if (name.size() < kLineMessagesByLength.size()) {
+    for (std::uint32_t mask = kLineMessagesByLength[name.size()]; mask != 0; mask &= mask - 1) {
+      const auto value = static_cast<DWORD>(std::countr_zero(mask));
+      if (IsName(name, LineMessageNames[value])) {
+        return value;
+      }
     }
   }
   const auto value = ReadFallback(name, "Unknown (", true);

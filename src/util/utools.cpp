@@ -154,18 +154,18 @@ namespace {
 template <unsigned kBase>
 void AppendDigits(std::string& text, std::uint32_t value, int minDigits) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
-  char digits[10];
-  int count = 0;
+  constexpr int kMax = 10;
+  // Written from the back; appended at once.
+  char digits[kMax];
+  int first = kMax;
   do {
-    digits[count++] = kDigits[value % kBase];
+    digits[--first] = kDigits[value % kBase];
     value /= kBase;
   } while (value != 0);
-  while (count < minDigits && count < static_cast<int>(sizeof digits)) {
-    digits[count++] = '0';
+  while (kMax - first < minDigits && first > 0) {
+    digits[--first] = '0';
   }
-  while (count > 0) {
-    text.push_back(digits[--count]);
-  }
+  text.append(digits + first, static_cast<std::size_t>(kMax - first));
 }
 
 }  // namespace
