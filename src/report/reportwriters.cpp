@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cstdio>
 #include <ostream>
 #include <string>
@@ -131,13 +130,25 @@ bool IsTelephoneNumber(std::string_view text) {
 
 }  // namespace
 
+namespace {
+
+// The bytes a JSON string escapes: control characters, '"', '\\' and '<'.
+constexpr auto kJsonEscaped = [] {
+  std::array<bool, 256> escaped{};
+  for (std::size_t byte = 0; byte < 0x20; ++byte) escaped[byte] = true;
+  escaped['"'] = escaped['\\'] = escaped['<'] = true;
+  return escaped;
+}();
+
+}  // namespace
+
 void AppendJsonString(std::string& out, std::string_view utf8) {
   out += '"';
   std::size_t plain = 0;  // the bytes from here on need no escape so far
   for (std::size_t i = 0; i < utf8.size(); ++i) {
     const char c = utf8[i];
     const auto byte = static_cast<unsigned char>(c);
-    if (c != '"' && c != '\\' && byte >= 0x20 && c != '<') {
+    if (!kJsonEscaped[byte]) {
       continue;
     }
     out.append(utf8.data() + plain, i - plain);
@@ -439,11 +450,22 @@ void WriteCsv(std::ostream& out, const Selection& selection) {
 
 namespace {
 
-// A whole number in decimal, as JSON writes it.
+// A whole number in decimal, as JSON writes it: the digits from the back
+// into a small buffer, appended at once.
 void AppendNumber(std::string& text, std::int64_t value) {
   char digits[24];
-  const auto result = std::to_chars(digits, digits + sizeof digits, value);
-  text.append(digits, result.ptr);
+  char* const end = digits + sizeof digits;
+  char* first = end;
+  std::uint64_t magnitude =
+      value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+  do {
+    *--first = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (value < 0) {
+    *--first = '-';
+  }
+  text.append(first, end);
 }
 
 void AppendOptionalNumber(std::string& text, const std::optional<TraceTime>& value) {
