@@ -156,22 +156,37 @@ std::optional<DWORD> FinalState(const Call& call) {
 }
 
 std::string TimeText(TraceTime time) {
+  std::string text;
+  AppendTimeText(text, time);
+  return text;
+}
+
+void AppendTimeText(std::string& text, TraceTime time) {
   const long long day = time >= 0 ? time / kMsPerDay : 0;
   const long long ms = time >= 0 ? time % kMsPerDay : 0;
-  std::string text;
   if (day > 0) {
     text += '+';
     AppendDecimal(text, static_cast<int>(day), 1);
     text += "d ";
   }
-  AppendDecimal(text, static_cast<int>(ms / 3600000), 2);
-  text += ':';
-  AppendDecimal(text, static_cast<int>(ms / 60000 % 60), 2);
-  text += ':';
-  AppendDecimal(text, static_cast<int>(ms / 1000 % 60), 2);
-  text += '.';
-  AppendDecimal(text, static_cast<int>(ms % 1000), 3);
-  return text;
+  // "hh:mm:ss.zzz": every field has its fixed width (hours below 24).
+  const auto hours = static_cast<unsigned>(ms / 3600000);
+  const auto minutes = static_cast<unsigned>(ms / 60000 % 60);
+  const auto seconds = static_cast<unsigned>(ms / 1000 % 60);
+  const auto millis = static_cast<unsigned>(ms % 1000);
+  const char clock[] = {static_cast<char>('0' + hours / 10),
+                        static_cast<char>('0' + hours % 10),
+                        ':',
+                        static_cast<char>('0' + minutes / 10),
+                        static_cast<char>('0' + minutes % 10),
+                        ':',
+                        static_cast<char>('0' + seconds / 10),
+                        static_cast<char>('0' + seconds % 10),
+                        '.',
+                        static_cast<char>('0' + millis / 100),
+                        static_cast<char>('0' + millis / 10 % 10),
+                        static_cast<char>('0' + millis % 10)};
+  text.append(clock, sizeof clock);
 }
 
 std::string DurationText(TraceTime duration) {

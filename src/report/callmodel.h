@@ -135,6 +135,7 @@ struct Report {
 
 // "hh:mm:ss.zzz", with "+Nd " in front from the second day on.
 std::string TimeText(TraceTime time);
+void AppendTimeText(std::string& text, TraceTime time);
 // "1:02:03.004", "2:03.004" or "3.004".
 std::string DurationText(TraceTime duration);
 

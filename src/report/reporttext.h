@@ -49,6 +49,7 @@ std::string Earlier(const IdentifierHistory& history);
 // A JSON string of UTF-8 text; "<" is escaped too, so that the text may
 // stand inside a script element.
 std::string JsonString(std::string_view utf8);
+void AppendJsonString(std::string& out, std::string_view utf8);
 // UTF-8 text with &, <, > and " escaped for HTML.
 std::string HtmlText(std::string_view utf8);
 // "10:15:02.117 - 10:25:02.117  line 3 "Name", TAPI 2.2; Initialise OK; ...".

@@ -4,11 +4,11 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cstdio>
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "tapi/tapiutil.h"
 #include "util/cp1252map.h"
@@ -114,16 +114,6 @@ std::size_t Width(std::string_view utf8) {
   return width;
 }
 
-// Blanks from a text's width up to the column's.
-void Pad(std::ostream& out, std::size_t width, std::size_t column) {
-  static const std::string kBlanks(256, ' ');
-  while (width < column) {
-    const std::size_t count = std::min(column - width, kBlanks.size());
-    out.write(kBlanks.data(), static_cast<std::streamsize>(count));
-    width += count;
-  }
-}
-
 // A telephone number after a leading "+" or "-": digits, blanks and "()-./",
 // at least one digit.
 bool IsTelephoneNumber(std::string_view text) {
@@ -140,22 +130,45 @@ bool IsTelephoneNumber(std::string_view text) {
 
 }  // namespace
 
-std::string JsonString(std::string_view utf8) {
-  std::string out = "\"";
-  for (const char c : utf8) {
+namespace {
+
+// The bytes a JSON string escapes: control characters, '"', '\\' and '<'.
+constexpr auto kJsonEscaped = [] {
+  std::array<bool, 256> escaped{};
+  for (std::size_t byte = 0; byte < 0x20; ++byte) escaped[byte] = true;
+  escaped['"'] = escaped['\\'] = escaped['<'] = true;
+  return escaped;
+}();
+
+}  // namespace
+
+void AppendJsonString(std::string& out, std::string_view utf8) {
+  out += '"';
+  std::size_t plain = 0;  // the bytes from here on need no escape so far
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    const char c = utf8[i];
     const auto byte = static_cast<unsigned char>(c);
+    if (!kJsonEscaped[byte]) {
+      continue;
+    }
+    out.append(utf8.data() + plain, i - plain);
+    plain = i + 1;
     if (c == '"' || c == '\\') {
       out += '\\';
       out += c;
-    } else if (byte < 0x20 || c == '<') {
+    } else {
       char buffer[8];
       std::snprintf(buffer, sizeof buffer, "\\u%04x", byte);
       out += buffer;
-    } else {
-      out += c;
     }
   }
+  out.append(utf8.data() + plain, utf8.size() - plain);
   out += '"';
+}
+
+std::string JsonString(std::string_view utf8) {
+  std::string out;
+  AppendJsonString(out, utf8);
   return out;
 }
 
@@ -331,15 +344,20 @@ void WriteTable(std::ostream& out, const Report& report, const Selection& select
       widths[i] = std::max(widths[i], width);
     }
   }
+  // Each row is composed in one buffer and written at once.
+  std::string row;
   const auto writeRow = [&](const auto& cell) {
+    row.clear();
     for (std::size_t i = 0; i < kColumnCount; ++i) {
       const std::string text = cell(i);
-      out << text;
-      if (i + 1 < kColumnCount) {
-        Pad(out, Width(text), widths[i] + 2);
+      row += text;
+      const std::size_t width = Width(text);
+      if (i + 1 < kColumnCount && width < widths[i] + 2) {
+        row.append(widths[i] + 2 - width, ' ');
       }
     }
-    out << '\n';
+    row += '\n';
+    out.write(row.data(), static_cast<std::streamsize>(row.size()));
   };
   writeRow([](std::size_t i) { return std::string(kColumns[i].title); });
   for (const Call* call : selection.calls) {
@@ -432,11 +450,22 @@ void WriteCsv(std::ostream& out, const Selection& selection) {
 
 namespace {
 
-// A whole number in decimal, as JSON writes it.
+// A whole number in decimal, as JSON writes it: the digits from the back
+// into a small buffer, appended at once.
 void AppendNumber(std::string& text, std::int64_t value) {
   char digits[24];
-  const auto result = std::to_chars(digits, digits + sizeof digits, value);
-  text.append(digits, result.ptr);
+  char* const end = digits + sizeof digits;
+  char* first = end;
+  std::uint64_t magnitude =
+      value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+  do {
+    *--first = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (value < 0) {
+    *--first = '-';
+  }
+  text.append(first, end);
 }
 
 void AppendOptionalNumber(std::string& text, const std::optional<TraceTime>& value) {
@@ -447,39 +476,71 @@ void AppendOptionalNumber(std::string& text, const std::optional<TraceTime>& val
   }
 }
 
+// A text of the trace as a JSON string: ASCII and UTF-8 input need no
+// conversion.
+void AppendJsonText(std::string& text, std::string_view raw) {
+  const bool ascii = std::all_of(raw.begin(), raw.end(), [](char c) { return (c & 0x80) == 0; });
+  if (ascii || g_utf8Input) {
+    AppendJsonString(text, raw);
+  } else {
+    AppendJsonString(text, Cp1252ToUtf8(raw));
+  }
+}
+
 void AppendJsonHistory(std::string& text, const char* name, const IdentifierHistory& history) {
   text += '"';
   text += name;
   text += "\":";
-  text += JsonString(Utf8(history.Last()));
+  AppendJsonText(text, history.Last());
   text += ",\"";
   text += name;
   text += "_earlier\":[";
   bool first = true;
   for (const std::string_view value : history.Earlier()) {
     text += first ? "" : ",";
-    text += JsonString(Utf8(value));
+    AppendJsonText(text, value);
     first = false;
   }
   text += ']';
 }
 
+// The JSON of a state and its mode, ",\"state\":...,\"mode\":...", made once
+// for each pair the calls hold.
+class StateJson {
+ public:
+  const std::string& Of(DWORD state, DWORD mode) {
+    const std::uint64_t key = (std::uint64_t{state} << 32) | mode;
+    auto found = texts_.find(key);
+    if (found == texts_.end()) {
+      const std::string modeText = CallStateModeText(state, mode);
+      std::string text = ",\"state\":";
+      AppendJsonString(text, CallStateName(state));
+      text += ",\"mode\":";
+      AppendJsonString(text, modeText.empty() ? std::string_view() : std::string_view(modeText).substr(2));
+      found = texts_.emplace(key, std::move(text)).first;
+    }
+    return found->second;
+  }
+
+ private:
+  std::unordered_map<std::uint64_t, std::string> texts_;
+};
+
 // One call as a JSON object, composed in one string and written at once.
-void WriteJsonCall(std::ostream& out, const Call& call) {
-  std::string text;
-  text.reserve(512 + 160 * call.states.size());
+void WriteJsonCall(std::ostream& out, const Call& call, StateJson& stateJson, std::string& text) {
+  text.clear();
   text += "{\"handle\":\"";
-  text += HandleText(call.handle);
+  AppendHexUpper(text, call.handle, 8);
   text += "\",\"session\":";
   AppendNumber(text, static_cast<std::int64_t>(call.session + 1));
   text += ",\"start\":\"";
-  text += TimeText(call.start);
+  AppendTimeText(text, call.start);
   text += "\",\"start_ms\":";
   AppendNumber(text, call.start);
   text += ",\"end\":";
   if (call.ended) {
     text += '"';
-    text += TimeText(call.lastSeen);
+    AppendTimeText(text, call.lastSeen);
     text += '"';
   } else {
     text += "null";
@@ -495,11 +556,11 @@ void WriteJsonCall(std::ostream& out, const Call& call) {
   text += ',';
   AppendJsonHistory(text, "connected", call.connected);
   text += ",\"origin\":";
-  text += JsonString(OriginText(call));
+  AppendJsonString(text, OriginText(call));
   text += ",\"reason\":";
-  text += JsonString(ReasonText(call));
+  AppendJsonString(text, ReasonText(call));
   text += ",\"origin_or_reason\":";
-  text += JsonString(OriginOrReasonText(call));
+  AppendJsonString(text, OriginOrReasonText(call));
   text += ",\"ended_without_idle\":";
   text += call.endedWithoutIdle ? "true" : "false";
   text += ",\"offering_to_connected_ms\":";
@@ -507,19 +568,15 @@ void WriteJsonCall(std::ostream& out, const Call& call) {
   text += ",\"connected_ms\":";
   AppendNumber(text, TimeConnected(call));
   text += ",\"final_state\":";
-  text += JsonString(FinalStateText(call, true));
+  AppendJsonString(text, FinalStateText(call, true));
   text += ",\"states\":[";
   for (std::size_t i = 0; i < call.states.size(); ++i) {
     const StateChange& change = call.states[i];
-    const std::string mode = CallStateModeText(change.state, change.mode);
     text += i > 0 ? ",{\"time\":\"" : "{\"time\":\"";
-    text += TimeText(change.time);
+    AppendTimeText(text, change.time);
     text += "\",\"time_ms\":";
     AppendNumber(text, change.time);
-    text += ",\"state\":";
-    text += JsonString(CallStateName(change.state));
-    text += ",\"mode\":";
-    text += JsonString(mode.empty() ? std::string_view() : std::string_view(mode).substr(2));
+    text += stateJson.Of(change.state, change.mode);
     text += ",\"line\":";
     AppendNumber(text, change.lineNumber);
     text += '}';
@@ -558,9 +615,11 @@ void WriteJson(std::ostream& out, const Report& report, const Selection& selecti
   }
   out << "],\n\"calls\":[";
   first = true;
+  StateJson stateJson;
+  std::string text;  // one call's JSON, the buffer used again for the next
   for (const Call* call : selection.calls) {
     out << (first ? "\n" : ",\n");
-    WriteJsonCall(out, *call);
+    WriteJsonCall(out, *call, stateJson, text);
     first = false;
   }
   out << "],\n\"summary\":{\"calls\":" << summary.calls;

@@ -1,6 +1,8 @@
 #include "tapi/tapiutil.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
@@ -558,9 +560,17 @@ std::string Format(const char* format, DWORD value) {
 // "Unknown (" + the value right-aligned in eight characters + ")".
 std::string UnknownPadded(DWORD value) { return Format("Unknown (%8X)", value); }
 
+// Whether a text is a name of a table. The names of a table share their
+// front ("LINECALLSTATE_"), so the last character is compared before the
+// whole: most names of the same length differ there.
+bool IsName(std::string_view text, std::string_view name) {
+  return text.size() == name.size() && !text.empty() && text.back() == name.back() &&
+         std::memcmp(text.data(), name.data(), text.size()) == 0;
+}
+
 std::optional<DWORD> FindValue(std::span<const NamedValue> table, std::string_view name) {
   for (const NamedValue& entry : table) {
-    if (name == entry.name) {
+    if (IsName(name, entry.name)) {
       return entry.value;
     }
   }
@@ -683,10 +693,23 @@ std::string CallReasonName(DWORD reason) {
   return UnknownPadded(reason);
 }
 
+// The messages whose names have a given length, one bit per message: a name
+// read back is compared only with the names of its length.
+constexpr auto kLineMessagesByLength = [] {
+  std::array<std::uint32_t, 32> masks{};
+  for (std::size_t i = 0; i < std::size(LineMessageNames); ++i) {
+    masks[LineMessageNames[i].size()] |= std::uint32_t{1} << i;
+  }
+  return masks;
+}();
+
 std::optional<DWORD> LineMessageValue(std::string_view name) {
-  for (DWORD value = 0; value < std::size(LineMessageNames); ++value) {
-    if (name == LineMessageNames[value]) {
-      return value;
+  if (name.size() < kLineMessagesByLength.size()) {
+    for (std::uint32_t mask = kLineMessagesByLength[name.size()]; mask != 0; mask &= mask - 1) {
+      const auto value = static_cast<DWORD>(std::countr_zero(mask));
+      if (IsName(name, LineMessageNames[value])) {
+        return value;
+      }
     }
   }
   const auto value = ReadFallback(name, "Unknown (", true);
@@ -728,7 +751,7 @@ std::optional<DWORD> CallInfoStatesValue(std::string_view text) {
     const std::size_t blank = text.find(' ');
     const std::string_view name = text.substr(0, blank);
     std::size_t i = next;
-    while (i < std::size(CallInfoStateNames) && name != CallInfoStateNames[i].name) {
+    while (i < std::size(CallInfoStateNames) && !IsName(name, CallInfoStateNames[i].name)) {
       ++i;
     }
     if (i == std::size(CallInfoStateNames)) {

@@ -40,9 +40,16 @@ std::optional<std::uint32_t> ReadParam(std::string_view digits) { return ReadHex
 
 // "p1|p2|p3" at the end of every event line.
 bool ReadParams(std::string_view text, EventLineView& line) {
-  const std::size_t first = text.find(kParamSeparator);
-  const std::size_t second = first == std::string_view::npos ? first : text.find(kParamSeparator, first + 1);
-  if (second == std::string_view::npos) {
+  // A few characters: a plain loop, no memchr calls.
+  std::size_t first = 0;
+  while (first < text.size() && text[first] != kParamSeparator) {
+    ++first;
+  }
+  std::size_t second = first + 1;
+  while (second < text.size() && text[second] != kParamSeparator) {
+    ++second;
+  }
+  if (second >= text.size()) {
     return false;
   }
   const auto p1 = ReadParam(text.substr(0, first));
@@ -64,7 +71,7 @@ std::optional<std::uint32_t> ReadHandle(std::string_view text) {
 
 // "ORIGIN", "REASON" or "ORIGIN, REASON": the origin is written first and
 // each only when it is not 0. A lone fallback "Unknown (...)" fits both.
-bool ReadOriginReason(std::string_view text, EventLineView& line) {
+bool ParseOriginReason(std::string_view text, EventLineView& line) {
   const std::size_t join = text.find(kOriginReasonJoin);
   if (join != std::string_view::npos) {
     const auto origin = CallOriginValue(text.substr(0, join));
@@ -88,6 +95,33 @@ bool ReadOriginReason(std::string_view text, EventLineView& line) {
     line.reason = *reason;
   }
   return origin || reason;
+}
+
+// The lines of a call repeat its origin and reason: the last text read and
+// what it gave are kept, so that a repeated text is compared, not looked up.
+bool ReadOriginReason(std::string_view text, EventLineView& line) {
+  struct Last {
+    std::string text;
+    bool read = false;
+    DWORD origin = 0;
+    DWORD reason = 0;
+    DWORD originOrReason = 0;
+  };
+  thread_local Last last;
+  if (text != last.text) {
+    EventLineView read;
+    last.read = ParseOriginReason(text, read);
+    last.text.assign(text);
+    last.origin = read.origin;
+    last.reason = read.reason;
+    last.originOrReason = read.originOrReason;
+  }
+  if (last.read) {
+    line.origin = last.origin;
+    line.reason = last.reason;
+    line.originOrReason = last.originOrReason;
+  }
+  return last.read;
 }
 
 // Where the grammar's " - " pieces stand in the call information and the raw

@@ -51,7 +51,13 @@ std::optional<unsigned char> UnicodeToCp1252(char32_t character) {
 std::string Cp1252ToUtf8(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (const char c : text) {
+  // ASCII is the same in both: taken over as it is, up to the first other byte.
+  std::size_t ascii = 0;
+  while (ascii < text.size() && static_cast<unsigned char>(text[ascii]) < 0x80) {
+    ++ascii;
+  }
+  out.append(text.data(), ascii);
+  for (const char c : text.substr(ascii)) {
     AppendUtf8(out, Cp1252ToUnicode(static_cast<unsigned char>(c)));
   }
   return out;

@@ -98,41 +98,6 @@ std::optional<std::int32_t> ReadInteger(std::string_view text) {
 
 namespace {
 
-// The value of each byte as a hexadecimal digit: 0 to 15 for "0"-"9" and
-// "A"-"F", 16 + value for "a"-"f", 32 for every other byte.
-constexpr auto kHexDigits = [] {
-  std::array<std::uint8_t, 256> table{};
-  for (auto& value : table) value = 32;
-  for (int c = '0'; c <= '9'; ++c) table[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(c - '0');
-  for (int c = 'A'; c <= 'F'; ++c)
-    table[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(c - 'A' + 10);
-  for (int c = 'a'; c <= 'f'; ++c)
-    table[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(16 + c - 'a' + 10);
-  return table;
-}();
-
-}  // namespace
-
-std::optional<std::uint32_t> ReadHex(std::string_view digits, unsigned form) {
-  if (digits.empty() || digits.size() > 8 ||
-      ((form & kHexLeadingZeros) == 0 && digits.size() > 1 && digits[0] == '0')) {
-    return std::nullopt;
-  }
-  // Digits beyond what the form allows carry bit 4 (lower case) or 5 (none).
-  const unsigned refused = (form & kHexAnyCase) != 0 ? 32u : 48u;
-  std::uint32_t value = 0;
-  for (const char c : digits) {
-    const unsigned digit = kHexDigits[static_cast<unsigned char>(c)];
-    if ((digit & refused) != 0) {
-      return std::nullopt;
-    }
-    value = value * 16 + (digit & 15u);
-  }
-  return value;
-}
-
-namespace {
-
 // Two or three decimal digits at text[at]; -1 when one of them is none.
 int DecimalAt(std::string_view text, std::size_t at, std::size_t count) {
   int value = 0;
@@ -189,18 +154,18 @@ namespace {
 template <unsigned kBase>
 void AppendDigits(std::string& text, std::uint32_t value, int minDigits) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
-  char digits[10];
-  int count = 0;
+  constexpr int kMax = 10;
+  // Written from the back; appended at once.
+  char digits[kMax];
+  int first = kMax;
   do {
-    digits[count++] = kDigits[value % kBase];
+    digits[--first] = kDigits[value % kBase];
     value /= kBase;
   } while (value != 0);
-  while (count < minDigits && count < static_cast<int>(sizeof digits)) {
-    digits[count++] = '0';
+  while (kMax - first < minDigits && first > 0) {
+    digits[--first] = '0';
   }
-  while (count > 0) {
-    text.push_back(digits[--count]);
-  }
+  text.append(digits + first, static_cast<std::size_t>(kMax - first));
 }
 
 }  // namespace

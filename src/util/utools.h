@@ -1,6 +1,7 @@
 // Small text helpers shared by every layer.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -30,10 +31,43 @@ enum HexForm : unsigned {
   kHexAnyCase = 2,       // lower-case digits allowed too
 };
 
+namespace detail {
+
+// The value of each byte as a hexadecimal digit: 0 to 15 for "0"-"9" and
+// "A"-"F", 16 + value for "a"-"f", 32 for every other byte.
+inline constexpr auto kHexDigits = [] {
+  std::array<std::uint8_t, 256> table{};
+  for (auto& value : table) value = 32;
+  for (int c = '0'; c <= '9'; ++c) table[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(c - '0');
+  for (int c = 'A'; c <= 'F'; ++c)
+    table[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(c - 'A' + 10);
+  for (int c = 'a'; c <= 'f'; ++c)
+    table[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(16 + c - 'a' + 10);
+  return table;
+}();
+
+}  // namespace detail
+
 // A whole text of one to eight hexadecimal digits as a 32-bit value; anything
 // else (empty, longer, other characters, a form the flags do not allow) gives
-// no value.
-std::optional<std::uint32_t> ReadHex(std::string_view digits, unsigned form = kHexUpper);
+// no value. Inline: the call report reads four numbers a line with it.
+inline std::optional<std::uint32_t> ReadHex(std::string_view digits, unsigned form = kHexUpper) {
+  if (digits.empty() || digits.size() > 8 ||
+      ((form & kHexLeadingZeros) == 0 && digits.size() > 1 && digits[0] == '0')) {
+    return std::nullopt;
+  }
+  // Digits beyond what the form allows carry bit 4 (lower case) or 5 (none).
+  const unsigned refused = (form & kHexAnyCase) != 0 ? 32u : 48u;
+  std::uint32_t value = 0;
+  for (const char c : digits) {
+    const unsigned digit = detail::kHexDigits[static_cast<unsigned char>(c)];
+    if ((digit & refused) != 0) {
+      return std::nullopt;
+    }
+    value = value * 16 + (digit & 15u);
+  }
+  return value;
+}
 
 // Milliseconds after midnight of a time of day, or no value.
 //   kStamp: "hh?nn?ss?zzz" exactly, one separator character (not a digit)

@@ -243,6 +243,30 @@ TEST(CallReport, ClockStepsAreNoNewDayAndNoNegativeDuration) {
 }
 
 // Identifiers holding the labels: the report shows no party the trace did not name.
+// Times and JSON strings are composed by hand: every digit's place and every
+// escape between plain runs.
+TEST(CallReport, TimesAndJsonStringsComposedByHand) {
+  const struct {
+    TraceTime time;
+    const char* text;
+  } times[] = {
+      {0, "00:00:00.000"},
+      {kMsPerDay - 1, "23:59:59.999"},
+      {((13 * 60 + 47) * 60 + 5) * 1000 + 9, "13:47:05.009"},
+      {10 * kMsPerDay + ((20 * 60 + 8) * 60 + 30) * 1000 + 470, "+10d 20:08:30.470"},
+      {-5, "00:00:00.000"},
+  };
+  for (const auto& t : times) {
+    EXPECT_EQ(TimeText(t.time), t.text) << t.time;
+  }
+  EXPECT_EQ(JsonString(""), "\"\"");
+  EXPECT_EQ(JsonString("plain"), "\"plain\"");
+  EXPECT_EQ(JsonString("a\"b\\c<d\x01"
+                       "e\x1f"),
+            "\"a\\\"b\\\\c\\u003cd\\u0001e\\u001f\"");
+  EXPECT_EQ(JsonString("<\"\xC3\xBC"), "\"\\u003c\\\"\xC3\xBC\"");
+}
+
 TEST(CallReport, AmbiguousIdentifiersAreCountedNotGuessed) {
   const Report report = Read(Join({CallState("10:00:00:000", "LINECALLSTATE_OFFERING; ACTIVE", "00000001",
                                              "a - CalledID: b - CalledID: c - ConnectedID: 911", "2|1|0")},
