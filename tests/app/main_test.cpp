@@ -496,7 +496,7 @@ TEST_F(MainWindowTest, AFileThatIsLostForGoodEndsTheTrace) {
   Main().ApplEventsActivate();
   ASSERT_TRUE(Main().State().loggedOn);
   disk.failForever = true;
-  disk.errorCode = EPIPE;
+  disk.errorCode = testing::kBrokenPipeCode;
   Main().show();
   for (int i = 0; i < 5; ++i) {  // more than the write buffer holds
     platform.Deliver(LINE_LINEDEVSTATE, 4, 0, 1);

@@ -1,6 +1,7 @@
 // An output file in memory that fails when told to, for the trace log tests.
 #pragma once
 
+#include <cerrno>
 #include <cstddef>
 #include <memory>
 #include <string>
@@ -8,6 +9,14 @@
 #include "log/outputfile.h"
 
 namespace ordalyn::testing {
+
+// The code a write to a pipe whose reader has gone reports: final, the file
+// never takes data again.
+#ifdef _WIN32
+inline constexpr int kBrokenPipeCode = 109;  // ERROR_BROKEN_PIPE
+#else
+inline constexpr int kBrokenPipeCode = EPIPE;
+#endif
 
 // What the fake file holds and how it behaves; owned by the test, so it
 // outlives the trace log that owns the file.

@@ -433,11 +433,7 @@ INSTANTIATE_TEST_SUITE_P(
 // A pipe whose reader has gone refuses every write for good: the owner hears
 // of it once, from inside the failing write; a full disk is not final.
 TEST_F(TraceLogTest, AWriteErrorThatIsFinalIsToldOnce) {
-#ifdef _WIN32
-  constexpr int kBrokenPipe = 109;  // ERROR_BROKEN_PIPE
-#else
-  constexpr int kBrokenPipe = EPIPE;
-#endif
+  constexpr int kBrokenPipe = testing::kBrokenPipeCode;
   auto log = MakeBackgroundLog();
   int told = 0;
   log->SetFileLostListener([&] { ++told; });
