@@ -53,10 +53,7 @@ int main(int argc, char** argv) {
   ordalyn::Program program(services);
   ordalyn::OnSystemEnd(&program.Main(), [&program] { program.Main().EndBySystem(); });
   program.Show();
-  int status = ordalyn::OrdalynApplication::exec();
+  const int status = ordalyn::OrdalynApplication::exec();
   ordalyn::GeneralErrorHandler().FlushRepeats();
-  if (status == 0 && program.Main().Log().TextLost()) {
-    status = ordalyn::TFMMain::kTextLostStatus;
-  }
-  return status;
+  return program.Main().Controller().ExitStatus(status);
 }

@@ -60,7 +60,7 @@ class OrdalynApplication : public QApplication {
 // Gives 0, or the exit status to end with. arguments are the command line
 // without the program's name.
 int PrepareDisplay(bool background, const std::vector<std::string>& arguments);
-inline constexpr int kNoDisplayStatus = TFMMain::kNoScreenStatus;
+inline constexpr int kNoDisplayStatus = TraceController::kNoScreenStatus;
 
 // Once the application object exists: the display Qt could not reach before
 // it fell back to the offscreen platform; empty when it reached it.

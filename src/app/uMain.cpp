@@ -24,7 +24,6 @@
 #include <cmath>
 #include <utility>
 
-#include "app/core/commandline.h"
 #include "app/dialogs/dialogbase.h"
 #include "app/dialogs/uAbout.h"
 #include "app/errorboxes.h"
@@ -32,8 +31,6 @@
 #include "app/resources/appimages.h"
 #include "app/tracescreen.h"
 #include "app/windowframe.h"
-#include "tapi/lineinventory.h"
-#include "util/ioerror.h"
 #include "widgets/QVersionLabel.h"
 #include "widgets/cp1252.h"
 
@@ -213,7 +210,7 @@ QString SkinStyleSheet(const QPalette& palette) {
   return sheet;
 }
 
-TFMMain::TFMMain(const MainServices& services, QWidget* parent) : QMainWindow(parent), services_(services) {
+TFMMain::TFMMain(const MainServices& services, QWidget* parent) : QMainWindow(parent) {
   setObjectName("FMMain");
   setWindowTitle(QStringLiteral("Ordalyn"));
   setFont(DialogFont());
@@ -247,19 +244,13 @@ TFMMain::TFMMain(const MainServices& services, QWidget* parent) : QMainWindow(pa
   });
 
   screen_ = new TraceScreenLog(meTrace_);
-  log_ = std::make_unique<TraceLog>(
-      *screen_, *services_.clock, services_.timeSeparator, [this] { return qvlBuild_->Caption(); },
-      [this] { return qvlCopy_->Caption(); }, services_.makeFile());
   retryTimer_ = new QTimer(this);
   retryTimer_->setObjectName("RetryTimer");
-  retryTimer_->setInterval(kRetryIntervalMs);
+  retryTimer_->setInterval(TraceController::kRetryIntervalMs);
   connect(retryTimer_, &QTimer::timeout, this, &TFMMain::RetryTimerTimer);
-  log_->SetKeptTextListener([this] { retryTimer_->start(); });
-  // Nothing kept will ever reach a pipe whose reader has gone: the trace
-  // ends as when the system ends it, once the failing write has returned.
-  log_->SetFileLostListener([this] { QTimer::singleShot(0, this, [this] { EndBySystem(); }); });
-  session_ = std::make_unique<TapiSession>(*services_.platform, state_, *log_);
-  trace_ = std::make_unique<LineEventTrace>(*services_.platform, state_, *log_);
+  MainServices traceServices = services;
+  if (!traceServices.noScreenText) traceServices.noScreenText = NoScreenText;
+  controller_ = std::make_unique<TraceController>(traceServices, static_cast<TraceView&>(*this));
 
   PlaceOnScreen();
   PlaceByFrame(this, [this] { PlaceOnScreen(); });
@@ -268,15 +259,10 @@ TFMMain::TFMMain(const MainServices& services, QWidget* parent) : QMainWindow(pa
       ApplEventsActivate();
     }
   });
-  FormCreate();
 }
 
-TFMMain::~TFMMain() {
-  if (LineCallbackTarget() == trace_.get()) {
-    SetLineCallbackTarget(nullptr);
-    SetLineCallbackErrorHandler(nullptr);
-  }
-}
+// The controller goes first: the window it reports to is whole until then.
+TFMMain::~TFMMain() { controller_.reset(); }
 
 void TFMMain::PlaceOnScreen() {
   // The first showing, after the window was created and before it is
@@ -303,14 +289,6 @@ void TFMMain::PlaceOnScreen() {
                          area.top() + (area.height() - outer.height()) / 2);
     MoveFrameTo(this, KeepInside(QRect(centred, outer), area), frame);
   }
-}
-
-void TFMMain::FormCreate() {
-  state_.tapiVersion = kTapiHighVersion;
-  // TAPI calls a free function; it reaches this window's trace through the
-  // process-wide reference, and its failures reach the general error handler.
-  SetLineCallbackTarget(trace_.get());
-  SetLineCallbackErrorHandler([](std::exception_ptr error) { GeneralErrorHandler().Report(error); });
 }
 
 void TFMMain::CreateActions() {
@@ -506,143 +484,15 @@ void TFMMain::SetDialogs(QDialog* devices, QDialog* help, QDialog* saveChanges, 
   fmStopLog_ = stopLog;
 }
 
-void TFMMain::SetTraceActions(bool start, bool stop, bool reset) {
-  acStart_->setEnabled(start);
-  acStop_->setEnabled(stop);
-  acReset_->setEnabled(reset);
-}
+void TFMMain::ApplEventsActivate() { controller_->Activate(); }
 
-void TFMMain::ApplEventsActivate() {
-  // Once the program is ending, nothing begins any more.
-  if (!firstActivation_ || endingBySystem_) {
-    return;
-  }
-  firstActivation_ = false;
-  SplashPending = false;
+void TFMMain::ACStartExecute() { controller_->Start(); }
 
-  std::vector<std::string> list;
-  EnumerateLines(*services_.platform, state_, list, false);
-  cbDevices_->clear();
-  for (const auto& entry : list) {
-    cbDevices_->addItem(FromCp1252(entry));
-  }
-  cbDevices_->setCurrentIndex(cbDevices_->count() > 0 ? 0 : -1);
-  // The list opens at least as wide as its longest entry: every line name
-  // can be read whole.
-  QAbstractItemView* popup = cbDevices_->view();
-  const int scrollBar = cbDevices_->count() > cbDevices_->maxVisibleItems()
-                            ? popup->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, popup)
-                            : 0;
-  popup->setMinimumWidth(popup->sizeHintForColumn(0) + 2 * popup->frameWidth() + scrollBar);
+void TFMMain::ACStopExecute() { controller_->Stop(); }
 
-  state_.selectedDevice = -1;
-  log_->SetBackgroundFileName({});
-  state_.loggedOn = false;
+void TFMMain::ACResetExecute() { controller_->Clear(); }
 
-  const auto request = ReadCommandLine(services_.arguments);
-  // Without a file name ("") there is nothing to trace into: interactive
-  // mode, with Start offered.
-  const std::string fileName =
-      request ? ExpandMacros(request->fileName, *services_.clock, services_.computerName) : std::string();
-  if (fileName.empty() && !services_.visibleScreen) {
-    // Nobody could ever use the window: say so and end.
-    GeneralErrorHandler().SetEnding(true);
-    GeneralErrorHandler().Report(NoScreenText());
-    endProgram(kNoScreenStatus);
-    return;
-  }
-  if (fileName.empty() || (services_.endRequested && services_.endRequested())) {
-    return;
-  }
-  showMinimized();
-  state_.selectedDevice = ReadSelectedDevice(request->lineArgument);
-  log_->SetBackgroundFileName(fileName);
-  // A second logon on top of the background trace would corrupt its state:
-  // Start is not offered in background mode.
-  SetTraceActions(false, false, true);
-  try {
-    log_->OpenBackgroundFile();
-  } catch (...) {
-    if (services_.visibleScreen) {
-      GeneralErrorHandler().Report(std::current_exception());
-      return;
-    }
-    // Nobody would ever see the box: the error goes to standard error alone
-    // and the program ends, so that whoever started it learns of it.
-    GeneralErrorHandler().SetEnding(true);
-    GeneralErrorHandler().Report(std::current_exception());
-    endProgram(kNoBackgroundFileStatus);
-    return;
-  }
-  paBackgroundTracing_->show();
-  paBackgroundTracing_->raise();
-  FormResize();
-  // A write the file refuses does not stop the logon: its text is kept for
-  // the file, and the error is shown once the logon is complete.
-  GeneralErrorHandler().Guard([this] { log_->WriteAllOf([this] { session_->Logon(); }); });
-}
-
-void TFMMain::ACStartExecute() {
-  if (InBackgroundMode()) {
-    return;
-  }
-  SetTraceActions(false, true, false);
-  unsavedTrace_ = true;
-  paBackgroundTracing_->hide();
-  const int index = cbDevices_->currentIndex();
-  const QString entry = index >= 0 ? cbDevices_->itemText(index) : QString();
-  state_.selectedDevice = LineNumberOfEntry(ToCp1252(entry));
-  log_->WriteAllOf([this] { session_->Logon(); });
-}
-
-void TFMMain::ACStopExecute() {
-  SetTraceActions(!InBackgroundMode(), false, true);
-  paBackgroundTracing_->hide();
-  log_->WriteAllOf([this] { session_->Logoff(); });
-}
-
-void TFMMain::ACResetExecute() {
-  screen_->Clear();
-  unsavedTrace_ = false;
-}
-
-void TFMMain::ACSaveExecute() {
-  const auto fileName = askSaveFileName(*saveDialog1_);
-  if (!fileName) {
-    return;
-  }
-  SaveTo(*fileName);
-  unsavedTrace_ = false;
-  // The next Save offers the name really used, with the extension the dialog added.
-  saveDialog1_->selectFile(*fileName);
-}
-
-void TFMMain::SaveTo(const QString& fileName) {
-  const QString text = screen_->Text();
-  const std::string name = SystemFileName(fileName);
-  std::unique_ptr<OutputFile> file = services_.makeFile();
-  if (const int error = file->Create(name); error != 0) {
-    throw CreateFileError(error, name);
-  }
-  // Converted and written in slices: a long log needs no second copy in
-  // memory, and the line ends are widened on the way (QString::replace of
-  // "\n" by "\r\n" costs seconds on a large log).
-  int writeError = 0;
-  const auto write = [&](std::string_view bytes) {
-    const auto result = file->Write(bytes.data(), bytes.size());
-    writeError = result.error;
-    return result.error == 0 && result.written == bytes.size();
-  };
-  constexpr qsizetype kSliceLength = 32 * 1024;
-  const bool written = WriteCp1252WithCrLf(text, kSliceLength, write) && (text.isEmpty() || write("\r\n"));
-  const int closeError = file->Close();
-  if (!written) {
-    throw IoError::FromOs(writeError, "Cannot write to file", name);
-  }
-  if (closeError != 0) {
-    throw IoError::FromOs(closeError, "Cannot close file", name);
-  }
-}
+void TFMMain::ACSaveExecute() { controller_->Save(); }
 
 void TFMMain::ACCloseExecute() { close(); }
 
@@ -667,68 +517,118 @@ void TFMMain::FormResize() {
                              log.top() + (log.height() - panel.height()) / 2);
 }
 
-void TFMMain::RetryTimerTimer() {
-  log_->RetryKeptText();
-  if (!log_->KeptText()) {
-    retryTimer_->stop();
-    // The file takes data again: how often its error came meanwhile.
-    GeneralErrorHandler().FlushRepeats();
-  }
-}
+void TFMMain::RetryTimerTimer() { controller_->RetryTick(); }
 
 bool TFMMain::RetryTimerActive() const { return retryTimer_->isActive(); }
 
-void TFMMain::EndBySystem() {
-  // Nobody is there to answer boxes: errors on the way out go to standard
-  // error. An error box may be running its own loop (one without a parent is
-  // not closed with this window): ending the application ends every loop.
-  // A second request (a signal after the pipe's reader went) only ends it.
-  if (endingBySystem_) {
-    QCoreApplication::exit(0);
+void TFMMain::EndBySystem() { controller_->EndBySystem(); }
+
+void TFMMain::AppendLine(const std::string& line) { screen_->AppendLine(line); }
+
+void TFMMain::ShowLines(const std::vector<std::string>& entries) {
+  // The first activation: an About box from now on shows no splash.
+  SplashPending = false;
+  cbDevices_->clear();
+  for (const auto& entry : entries) {
+    cbDevices_->addItem(FromCp1252(entry));
+  }
+  cbDevices_->setCurrentIndex(cbDevices_->count() > 0 ? 0 : -1);
+  // The list opens at least as wide as its longest entry: every line name
+  // can be read whole.
+  QAbstractItemView* popup = cbDevices_->view();
+  const int scrollBar = cbDevices_->count() > cbDevices_->maxVisibleItems()
+                            ? popup->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, popup)
+                            : 0;
+  popup->setMinimumWidth(popup->sizeHintForColumn(0) + 2 * popup->frameWidth() + scrollBar);
+}
+
+std::string TFMMain::ChosenLine() {
+  const int index = cbDevices_->currentIndex();
+  return index >= 0 ? ToCp1252(cbDevices_->itemText(index)) : std::string();
+}
+
+void TFMMain::SetTraceActions(bool start, bool stop, bool reset) {
+  acStart_->setEnabled(start);
+  acStop_->setEnabled(stop);
+  acReset_->setEnabled(reset);
+}
+
+void TFMMain::ShowBackgroundPanel(bool shown) {
+  if (!shown) {
+    paBackgroundTracing_->hide();
     return;
   }
-  endingBySystem_ = true;
-  GeneralErrorHandler().SetEnding(true);
-  close();
-  QCoreApplication::exit(0);
+  paBackgroundTracing_->show();
+  paBackgroundTracing_->raise();
+  FormResize();
 }
 
-bool TFMMain::FormCloseQuery() {
-  if (endingBySystem_) {
-    return true;
-  }
-  bool canClose = true;
-  if (unsavedTrace_ && fmSaveChanges_ != nullptr && execDialog(*fmSaveChanges_) != QDialog::Accepted) {
-    canClose = false;
-  }
-  if (InBackgroundMode() && fmStopLog_ != nullptr && execDialog(*fmStopLog_) != QDialog::Accepted) {
-    canClose = false;
-    showMinimized();
-  }
-  return canClose;
+void TFMMain::Minimize() { showMinimized(); }
+
+std::string TFMMain::BuildLabelText() { return qvlBuild_->Caption(); }
+
+std::string TFMMain::CopyrightLabelText() { return qvlCopy_->Caption(); }
+
+void TFMMain::ClearScreen() { screen_->Clear(); }
+
+bool TFMMain::WriteScreenText(const std::function<bool(std::string_view bytes)>& write) {
+  // Converted and written in slices: a long log needs no second copy in
+  // memory, and the line ends are widened on the way (QString::replace of
+  // "\n" by "\r\n" costs seconds on a large log).
+  const QString text = screen_->Text();
+  constexpr qsizetype kSliceLength = 32 * 1024;
+  return WriteCp1252WithCrLf(text, kSliceLength, write) && (text.isEmpty() || write("\r\n"));
 }
 
-void TFMMain::FormClose() {
-  GeneralErrorHandler().Guard([this] { log_->WriteAllOf([this] { session_->Logoff(); }); });
-  if (state_.loggedOn) {
-    // The logoff did not finish: TAPI is released all the same, so no
-    // message arrives after the window has gone.
-    services_.platform->lineShutdown(state_.appHandle);
-    state_.loggedOn = false;
+std::optional<std::string> TFMMain::AskSaveFileName() {
+  const auto fileName = askSaveFileName(*saveDialog1_);
+  if (!fileName) {
+    return std::nullopt;
   }
-  // A background file that could never be created is not closed: the program
-  // ends all the same.
-  if (InBackgroundMode() && log_->BackgroundFileOpen()) {
-    GeneralErrorHandler().Guard([this] { log_->CloseBackgroundFile(); });
+  chosenFileName_ = *fileName;
+  return SystemFileName(*fileName);
+}
+
+void TFMMain::OfferChosenFileName() { saveDialog1_->selectFile(chosenFileName_); }
+
+bool TFMMain::AskSaveChanges() {
+  return fmSaveChanges_ == nullptr || execDialog(*fmSaveChanges_) == QDialog::Accepted;
+}
+
+bool TFMMain::AskStopLogging() {
+  return fmStopLog_ == nullptr || execDialog(*fmStopLog_) == QDialog::Accepted;
+}
+
+void TFMMain::ShowError(std::exception_ptr error) { GeneralErrorHandler().Report(error); }
+
+void TFMMain::ShowError(const std::string& text) { GeneralErrorHandler().Report(text); }
+
+void TFMMain::SetErrorsEnding() { GeneralErrorHandler().SetEnding(true); }
+
+void TFMMain::FlushRepeats() { GeneralErrorHandler().FlushRepeats(); }
+
+void TFMMain::SetRetryTimer(bool running) {
+  if (running) {
+    retryTimer_->start();
+  } else {
+    retryTimer_->stop();
   }
 }
+
+void TFMMain::EndBySystemLater() {
+  QTimer::singleShot(0, this, [this] { controller_->EndBySystem(); });
+}
+
+void TFMMain::CloseWindow() { close(); }
+
+void TFMMain::EndProgram(int status) { endProgram(status); }
 
 void TFMMain::closeEvent(QCloseEvent* event) {
-  if (!FormCloseQuery()) {
+  if (!controller_->CloseQuery()) {
     event->ignore();
     return;
   }
-  FormClose();
+  controller_->Close();
   event->accept();
 }
 

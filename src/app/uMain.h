@@ -10,12 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "log/outputfile.h"
-#include "log/tracelog.h"
-#include "tapi/linetrace.h"
-#include "tapi/tapisession.h"
-#include "tapi/tapistate.h"
-#include "util/clock.h"
+#include "app/core/tracecontroller.h"
 
 class QAction;
 class QComboBox;
@@ -32,24 +27,8 @@ namespace ordalyn {
 class TQVersionLabel;
 class TraceScreenLog;
 
-// What the main window works with; tests hand in their own.
-struct MainServices {
-  TapiPlatform* platform = nullptr;
-  const Clock* clock = nullptr;
-  std::string timeSeparator = ":";
-  std::function<std::string()> computerName;
-  // A new file for the background trace and for Save.
-  std::function<std::unique_ptr<OutputFile>()> makeFile;
-  // The command line without the program's name.
-  std::vector<std::string> arguments;
-  // False on a platform that shows nothing (offscreen): a background file
-  // that cannot be created then ends the program, as nobody would see the box,
-  // and so does an interactive start.
-  bool visibleScreen = true;
-  // True once the system has asked the program to end (a signal that came
-  // before the first activation): the trace is not begun.
-  std::function<bool()> endRequested;
-};
+// What the main window works with: the controller's services.
+using MainServices = TraceServices;
 
 // The colours of the menu bar and toolbars, by skin role.
 struct SkinColour {
@@ -61,7 +40,9 @@ extern const SkinColour kSkinColours[28];
 // the given palette.
 QString SkinStyleSheet(const QPalette& palette);
 
-class TFMMain : public QMainWindow {
+// The view of the trace: it forwards the user's actions to its controller and
+// shows what the controller reports.
+class TFMMain : public QMainWindow, private TraceView {
   Q_OBJECT
 
  public:
@@ -84,18 +65,6 @@ class TFMMain : public QMainWindow {
   // Ends the event loop and the program with an exit status.
   std::function<void(int status)> endProgram;
 
-  // The exit status after a background file that could not be created on a
-  // platform without a visible screen.
-  static constexpr int kNoBackgroundFileStatus = 1;
-  // The exit status after an interactive start on a platform without a
-  // visible screen.
-  static constexpr int kNoScreenStatus = 2;
-  // The exit status when trace text never reached the background file (see
-  // TraceLog::TextLost); main gives it when the program ended otherwise well.
-  static constexpr int kTextLostStatus = 3;
-  // How often text the background file refused is tried again.
-  static constexpr int kRetryIntervalMs = 1000;
-
   // Handlers, named after their control and event.
   void ApplEventsActivate();
   void ACStartExecute();
@@ -113,20 +82,15 @@ class TFMMain : public QMainWindow {
   bool RetryTimerActive() const;
 
   // The system ends the program (a signal, the session ending, a pipe whose
-  // reader has gone): close without questions, log off and close the
-  // background file.
+  // reader has gone).
   void EndBySystem();
 
-  // The trace log sink.
-  void LogLine(const std::string& text) { log_->LogLine(text); }
-  void LogSeparator() { log_->LogSeparator(); }
-  void LogHeader() { log_->LogHeader(); }
-
-  TapiState& State() { return state_; }
-  TraceLog& Log() { return *log_; }
+  TraceController& Controller() { return *controller_; }
+  TapiState& State() { return controller_->State(); }
+  TraceLog& Log() { return controller_->Log(); }
   TraceScreenLog& Screen() { return *screen_; }
-  bool UnsavedTrace() const { return unsavedTrace_; }
-  bool FirstActivation() const { return firstActivation_; }
+  bool UnsavedTrace() const { return controller_->UnsavedTrace(); }
+  bool FirstActivation() const { return controller_->FirstActivation(); }
   QFileDialog* SaveDialog1() const { return saveDialog1_; }
 
  protected:
@@ -135,27 +99,40 @@ class TFMMain : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  void FormCreate();
   // Sizes the window to its outer size with the frame it has now and centres
   // that frame on the screen.
   void PlaceOnScreen();
   void CreateActions();
   void CreateDock();
   void CreateClientArea();
-  bool FormCloseQuery();
-  void FormClose();
-  void SetTraceActions(bool start, bool stop, bool reset);
-  bool InBackgroundMode() const { return !log_->BackgroundFileName().empty(); }
-  void SaveTo(const QString& fileName);
 
-  MainServices services_;
-  TapiState state_;
-  std::unique_ptr<TraceLog> log_;
-  std::unique_ptr<TapiSession> session_;
-  std::unique_ptr<LineEventTrace> trace_;
-  bool unsavedTrace_ = false;
-  bool firstActivation_ = true;
-  bool endingBySystem_ = false;
+  // What the controller reports.
+  void AppendLine(const std::string& line) override;
+  void ShowLines(const std::vector<std::string>& entries) override;
+  std::string ChosenLine() override;
+  void SetTraceActions(bool start, bool stop, bool reset) override;
+  void ShowBackgroundPanel(bool shown) override;
+  void Minimize() override;
+  std::string BuildLabelText() override;
+  std::string CopyrightLabelText() override;
+  void ClearScreen() override;
+  bool WriteScreenText(const std::function<bool(std::string_view bytes)>& write) override;
+  std::optional<std::string> AskSaveFileName() override;
+  void OfferChosenFileName() override;
+  bool AskSaveChanges() override;
+  bool AskStopLogging() override;
+  void ShowError(std::exception_ptr error) override;
+  void ShowError(const std::string& text) override;
+  void SetErrorsEnding() override;
+  void FlushRepeats() override;
+  void SetRetryTimer(bool running) override;
+  void EndBySystemLater() override;
+  void CloseWindow() override;
+  void EndProgram(int status) override;
+
+  std::unique_ptr<TraceController> controller_;
+  // The name the save dialog gave last, as it gave it.
+  QString chosenFileName_;
   // The frame the window manager said it will put around the window, before
   // the window was mapped; empty when it could not tell.
   QMargins expectedFrame_;

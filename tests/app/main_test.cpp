@@ -483,8 +483,8 @@ TEST_P(NoTraceStartTest, OpensNoFileAndNoLine) {
 
 INSTANTIATE_TEST_SUITE_P(
     Starts, NoTraceStartTest,
-    ::testing::Values(StartCase{"InteractiveUnseen", {}, false, false, {TFMMain::kNoScreenStatus}},
-                      StartCase{"EmptyFileNameUnseen", {"-3", ""}, false, false, {TFMMain::kNoScreenStatus}},
+    ::testing::Values(StartCase{"InteractiveUnseen", {}, false, false, {TraceController::kNoScreenStatus}},
+                      StartCase{"EmptyFileNameUnseen", {"-3", ""}, false, false, {TraceController::kNoScreenStatus}},
                       StartCase{"BackgroundAfterAnEndRequest", {"-3", "bg.log"}, true, true, {}},
                       StartCase{"UnseenBackgroundAfterAnEndRequest", {"-3", "bg.log"}, false, true, {}}),
     [](const ::testing::TestParamInfo<StartCase>& named) { return std::string(named.param.name); });
