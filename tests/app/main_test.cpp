@@ -1,6 +1,7 @@
-// The main window driven as a user would: first activation, Start, messages,
-// Stop, Clear, Save, the dialogs, closing with its questions, and the
-// background trace from the command line.
+// The main window driven as a user would: its controls, the first
+// activation, Start, messages, Stop, Save, the dialogs and what the trace
+// reports; the trace's own behaviour is tested without windows, in
+// tracecontroller_test.cpp.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -83,8 +84,6 @@ struct MainWindowTest : ::testing::Test {
   std::vector<QString> dialogsShown;
   std::map<QString, int> answers;  // objectName -> modal result; Rejected when absent
   std::vector<QString> errorBoxes;
-  bool visibleScreen = true;
-  bool endRequested = false;
 
   void SetUp() override {
     TFMAbout::SetCpuMeasurer([] { return 500.0; });
@@ -110,8 +109,6 @@ struct MainWindowTest : ::testing::Test {
     services.computerName = [] { return std::string("PBX7"); };
     services.makeFile = std::move(makeFile);
     services.arguments = std::move(arguments);
-    services.visibleScreen = visibleScreen;
-    services.endRequested = [this] { return endRequested; };
     program = std::make_unique<Program>(services);
     Main().execDialog = [this](QDialog& dialog) {
       dialogsShown.push_back(dialog.objectName());
@@ -239,19 +236,6 @@ TEST_F(MainWindowTest, StartTracesTheSelectedLineStopLogsOff) {
   EXPECT_EQ(Main().Screen().Text().split('\n')[4].left(15), "20:10:05:042 | ");
 }
 
-// Without a file name there is no background trace: the window is
-// interactive and offers Start.
-TEST_F(MainWindowTest, CommandLinesWithoutAFileNameStartInteractiveModeWithStartOffered) {
-  for (const auto& arguments : {std::vector<std::string>{}, {"trace.log"}, {"-3", ""}}) {
-    SCOPED_TRACE(arguments.size());
-    program.reset();
-    Create(arguments);
-    Main().ApplEventsActivate();
-    EXPECT_TRUE(Action("ACStart")->isEnabled());
-    EXPECT_EQ(Main().State().selectedDevice, -1);
-  }
-}
-
 TEST_F(MainWindowTest, StartWithoutASelectedEntryOpensLineZero) {
   platform.lines.clear();
   Create();
@@ -276,18 +260,6 @@ TEST_F(MainWindowTest, MessagesAreTracedWhileAModalDialogIsOpen) {
   };
   Trigger("ACHelp");
   EXPECT_EQ(Log().back(), "* | LINE_LINEDEVSTATE - 4|0|1");
-}
-
-TEST_F(MainWindowTest, ClearEmptiesTheLogAndForgetsTheUnsavedTrace) {
-  Create();
-  Main().ApplEventsActivate();
-  Trigger("ACStart");
-  Trigger("ACStop");
-  Trigger("ACReset");
-  EXPECT_EQ(Main().Screen().Text(), "");
-  EXPECT_FALSE(Main().UnsavedTrace());
-  EXPECT_TRUE(CloseWindow());
-  EXPECT_TRUE(dialogsShown.empty());
 }
 
 TEST_F(MainWindowTest, SaveWritesEveryLineWithCrLf) {
@@ -319,23 +291,6 @@ TEST_F(MainWindowTest, SaveKeepsUserEditsAndCodePage1252) {
   Trigger("ACSave");
   EXPECT_EQ(ReadFile(name), QByteArray("first\r\nGr\xFC\xDF"
                                        "e \x80\r\n"));
-}
-
-TEST_F(MainWindowTest, AFailedSaveIsReportedAndLeavesTheTraceUnsaved) {
-  Create();
-  Main().ApplEventsActivate();
-  Trigger("ACStart");
-  Main().askSaveFileName = [this](QFileDialog&) {
-    return std::optional<QString>(dir.filePath("no/such/dir.log"));
-  };
-  Trigger("ACSave");
-  ASSERT_EQ(errorBoxes.size(), 1u);
-  EXPECT_TRUE(errorBoxes[0].contains("no/such/dir.log")) << errorBoxes[0].toStdString();
-  EXPECT_TRUE(Main().UnsavedTrace());
-  Main().askSaveFileName = [](QFileDialog&) { return std::nullopt; };  // cancelled
-  Trigger("ACSave");
-  EXPECT_TRUE(Main().UnsavedTrace());
-  EXPECT_EQ(errorBoxes.size(), 1u);
 }
 
 // Through Qt's own dialog: the name typed, then the name offered next time.
@@ -370,180 +325,31 @@ TEST_F(MainWindowTest, DevicesHelpAndInfoShowTheirWindows) {
   EXPECT_EQ(abouts, 1);
 }
 
-TEST_F(MainWindowTest, CloseAsksTheQuestionsThatApplyAndObeysTheAnswers) {
-  struct Case {
-    bool unsaved;
-    bool background;
-    int saveAnswer;
-    int stopAnswer;
-    std::vector<QString> asked;
-    bool closes;
-  };
-  const int yes = QDialog::Accepted;
-  const int no = QDialog::Rejected;
-  const Case cases[] = {
-      {false, false, no, no, {}, true},
-      {true, false, yes, no, {"FMSaveChanges"}, true},
-      {true, false, no, no, {"FMSaveChanges"}, false},
-      {false, true, no, yes, {"FMStopLog"}, true},
-      {false, true, no, no, {"FMStopLog"}, false},
-      {true, true, yes, yes, {"FMSaveChanges", "FMStopLog"}, true},
-      {true, true, no, yes, {"FMSaveChanges", "FMStopLog"}, false},
-      {true, true, yes, no, {"FMSaveChanges", "FMStopLog"}, false},
-  };
-  for (const auto& c : cases) {
-    dialogsShown.clear();
-    answers = {{"FMSaveChanges", c.saveAnswer}, {"FMStopLog", c.stopAnswer}};
-    Create(c.background ? std::vector<std::string>{"-0", dir.filePath("bg.log").toStdString()}
-                        : std::vector<std::string>{});
-    Main().ApplEventsActivate();
-    if (c.unsaved) {
-      Main().Log().SetBackgroundFileName({});  // Start is not offered in background mode
-      Main().ACStartExecute();
-      Main().Log().SetBackgroundFileName(c.background ? "bg" : "");
-    }
-    EXPECT_EQ(CloseWindow(), c.closes) << c.unsaved << c.background << c.saveAnswer << c.stopAnswer;
-    EXPECT_EQ(dialogsShown, c.asked) << c.unsaved << c.background << c.saveAnswer << c.stopAnswer;
-    // The background trace minimises the window at its start, and again when closing is refused.
-    EXPECT_EQ(Main().isMinimized(), c.background);
-  }
-}
-
-TEST_F(MainWindowTest, BackgroundTraceFromTheCommandLine) {
-  const QString pattern = dir.filePath("tapilog_#date#_#time#_#computer#.log");
-  Create({"-2", pattern.toStdString(), "ignored"});
-  Main().ApplEventsActivate();
-  const QString name = dir.filePath("tapilog_2011-09-01_20-10_PBX7.log");
-  EXPECT_EQ(Main().Log().BackgroundFileName(), name.toStdString());
-  EXPECT_TRUE(Main().findChild<QWidget*>("PAbackgroundTracing")->isVisibleTo(&Main()));
-  EXPECT_EQ(Main().State().selectedDevice, 2);
-  EXPECT_EQ(TraceActions(), std::make_tuple(false, false, true));
-  Trigger("ACStart");  // not offered: a second logon would corrupt the running trace
-  EXPECT_EQ(Main().Screen().Text(), "");
-  platform.Deliver(LINE_LINEDEVSTATE, 4, 0, 1);
-  answers["FMStopLog"] = QDialog::Accepted;
-  EXPECT_TRUE(CloseWindow());
-  const QString expected =
-      QStringLiteral(
-          "Ordalyn - Build: 1.0.0.1\r\n%1\r\n================================================\r\n"
-          "\r\n20:10:05:042 | Initialise: OK\r\n20:10:05:042 | LineOpen: OK\r\n"
-          "20:10:05:042 | TAPI - Logon (Version: 2.2) - Voice Modem (TAPI-Line: 2)\r\n%2\r\n"
-          "20:10:05:042 | LINE_LINEDEVSTATE - 4|0|1\r\n%2\r\n"
-          "20:10:05:042 | LineShutDown: OK\r\n20:10:05:042 | TAPI - Logoff\r\n")
-          .arg(FromCp1252(program->Main().findChild<TQVersionLabel*>("QVLcopy")->Caption()), kSeparator);
-  EXPECT_EQ(QString::fromLatin1(ReadFile(name)), expected);
-  EXPECT_TRUE(errorBoxes.empty());
-}
-
-TEST_F(MainWindowTest, ABackgroundFileThatCannotBeCreatedIsReportedAndTheProgramStillCloses) {
-  Create({"-1", dir.filePath("missing/dir/trace.log").toStdString()});
-  std::vector<int> ended;
-  Main().endProgram = [&](int status) { ended.push_back(status); };
-  Main().ApplEventsActivate();
-  EXPECT_TRUE(ended.empty());  // a box the user sees, and the program goes on
-  ASSERT_EQ(errorBoxes.size(), 1u);
-  EXPECT_TRUE(errorBoxes[0].contains("missing/dir/trace.log"));
-  EXPECT_FALSE(Main().findChild<QWidget*>("PAbackgroundTracing")->isVisibleTo(&Main()));
-  for (const auto& call : platform.calls_made) {  // no logon ran
-    EXPECT_EQ(call.find("lineOpenA"), std::string::npos);
-  }
-  answers["FMStopLog"] = QDialog::Accepted;
-  EXPECT_TRUE(CloseWindow());
-  EXPECT_EQ(errorBoxes.size(), 1u);
-}
-
-// Starts that begin no trace: an interactive one where nobody sees the
-// window ends with its status; a background one after the system asked the
-// program to end opens nothing (the end itself follows from the event loop).
-struct StartCase {
-  const char* name;
-  std::vector<std::string> arguments;
-  bool visibleScreen;
-  bool endRequested;
-  std::vector<int> ended;
-};
-
-void PrintTo(const StartCase& c, std::ostream* out) { *out << c.name; }
-
-struct NoTraceStartTest : MainWindowTest, ::testing::WithParamInterface<StartCase> {};
-
-TEST_P(NoTraceStartTest, OpensNoFileAndNoLine) {
-  const StartCase& c = GetParam();
-  visibleScreen = c.visibleScreen;
-  endRequested = c.endRequested;
-  Create(c.arguments, [this] { return testing::MakeFakeFile(disk); });
-  std::vector<int> ended;
-  Main().endProgram = [&](int status) { ended.push_back(status); };
-  Main().ApplEventsActivate();
-  EXPECT_EQ(ended, c.ended);
-  EXPECT_EQ(disk.creates, 0);
-  EXPECT_TRUE(errorBoxes.empty());  // nobody would see one
-  EXPECT_FALSE(Main().State().loggedOn);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Starts, NoTraceStartTest,
-    ::testing::Values(StartCase{"InteractiveUnseen", {}, false, false, {TraceController::kNoScreenStatus}},
-                      StartCase{"EmptyFileNameUnseen", {"-3", ""}, false, false, {TraceController::kNoScreenStatus}},
-                      StartCase{"BackgroundAfterAnEndRequest", {"-3", "bg.log"}, true, true, {}},
-                      StartCase{"UnseenBackgroundAfterAnEndRequest", {"-3", "bg.log"}, false, true, {}}),
-    [](const ::testing::TestParamInfo<StartCase>& named) { return std::string(named.param.name); });
-
-// A pipe whose reader has gone never takes data again: the trace ends as if
-// the system ended it, with what could not be written lost.
-TEST_F(MainWindowTest, AFileThatIsLostForGoodEndsTheTrace) {
+// A pipe whose reader has gone: the window closes through the event loop,
+// once the failing write has returned, without questions.
+TEST_F(MainWindowTest, AFileThatIsLostForGoodClosesTheWindow) {
   Create({"-2", "bg.log"}, [this] { return testing::MakeFakeFile(disk); });
   Main().ApplEventsActivate();
-  ASSERT_TRUE(Main().State().loggedOn);
   disk.failForever = true;
   disk.errorCode = testing::kBrokenPipeCode;
-  Main().show();
   for (int i = 0; i < 5; ++i) {  // more than the write buffer holds
     platform.Deliver(LINE_LINEDEVSTATE, 4, 0, 1);
   }
-  EXPECT_GE(disk.failedWrites, 1);
-  EXPECT_TRUE(Main().isVisible());  // not before the failing write has returned
+  EXPECT_TRUE(Main().isVisible());
   EXPECT_TRUE(test::PollUntil([this] { return !Main().isVisible(); }, test::kPollLimit,
                               [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 10); }));
-  EXPECT_TRUE(dialogsShown.empty());  // no questions
+  EXPECT_TRUE(dialogsShown.empty());
   EXPECT_FALSE(Main().State().loggedOn);
-  EXPECT_TRUE(Main().Log().FileLost());
-  EXPECT_TRUE(Main().Log().TextLost());
-  EXPECT_FALSE(disk.open);
 }
 
-// The disk is full when the trace starts: the logon runs through all the
-// same, one box tells of it, and once there is space again the retry timer
-// puts the whole trace into the file without waiting for a next line.
-TEST_F(MainWindowTest, ALogonOnAFullDiskStillOpensTheLineAndTheTraceArrivesWhenSpaceReturns) {
-  Create({"-2", "bg.log"}, [this] { return testing::MakeFakeFile(disk); });
-  disk.failForever = true;
-  Main().ApplEventsActivate();
-  EXPECT_TRUE(Main().State().loggedOn);
-  ASSERT_EQ(errorBoxes.size(), 1u);
-  EXPECT_TRUE(errorBoxes[0].contains(DiskFullText())) << errorBoxes[0].toStdString();
-  EXPECT_TRUE(Main().RetryTimerActive());
-  Main().RetryTimerTimer();  // still full
-  EXPECT_EQ(disk.contents, "");
-  disk.failForever = false;
-  Main().RetryTimerTimer();
-  EXPECT_FALSE(Main().RetryTimerActive());
-  EXPECT_TRUE(
-      QString::fromLatin1(disk.contents.c_str())
-          .endsWith("| TAPI - Logon (Version: 2.2) - Voice Modem (TAPI-Line: 2)\r\n" + kSeparator + "\r\n"));
-  answers["FMStopLog"] = QDialog::Accepted;
-  EXPECT_TRUE(CloseWindow());
-  EXPECT_EQ(WithoutStamps(QString::fromLatin1(disk.contents.c_str())).mid(0, 6),
-            QStringList({"Ordalyn - Build: 1.0.0.1\r",
-                         FromCp1252(Main().findChild<TQVersionLabel*>("QVLcopy")->Caption()) + "\r",
-                         QString(48, QLatin1Char('=')) + "\r", "\r", "* | Initialise: OK\r",
-                         "* | LineOpen: OK\r"}));
-  EXPECT_EQ(errorBoxes.size(), 1u);
-}
-
+// The background trace's reports reach the window: minimised, with its panel
+// and actions, error boxes, and the retry timer while the file refuses text.
 TEST_F(MainWindowTest, AFullDiskDuringABackgroundTraceLosesNoLineAndNeverNestsErrorBoxes) {
   Create({"-2", "bg.log"}, [this] { return testing::MakeFakeFile(disk); });
   Main().ApplEventsActivate();
+  EXPECT_TRUE(Main().isMinimized());
+  EXPECT_TRUE(Main().findChild<QWidget*>("PAbackgroundTracing")->isVisibleTo(&Main()));
+  EXPECT_EQ(TraceActions(), std::make_tuple(false, false, true));
   int next = 0;
   const auto event = [this, &next] {
     platform.Deliver(LINE_LINEDEVSTATE, 4, 0, static_cast<DWORD_PTR>(next++));
@@ -569,9 +375,12 @@ TEST_F(MainWindowTest, AFullDiskDuringABackgroundTraceLosesNoLineAndNeverNestsEr
   EXPECT_EQ(errorBoxes.size(), 2u);  // the first failure, then all gathered ones in one box
   EXPECT_EQ(maxDepth, 1);
   EXPECT_TRUE(!errorBoxes.empty() && errorBoxes[0].contains(DiskFullText()));
+  EXPECT_TRUE(Main().RetryTimerActive());
   for (int i = 0; i < 10; ++i) {
     event();
   }
+  Main().RetryTimerTimer();
+  EXPECT_FALSE(Main().RetryTimerActive());
   answers["FMStopLog"] = QDialog::Accepted;
   EXPECT_TRUE(CloseWindow());
   EXPECT_EQ(errorBoxes.size(), 2u);
@@ -587,16 +396,6 @@ TEST_F(MainWindowTest, AFullDiskDuringABackgroundTraceLosesNoLineAndNeverNestsEr
   }
   EXPECT_TRUE(QString::fromLatin1(disk.contents.c_str()).endsWith("| TAPI - Logoff\r\n"));
   program.reset();  // before the box recorder's captured locals go
-}
-
-TEST_F(MainWindowTest, TheSystemEndingTheProgramClosesWithoutQuestions) {
-  Create({"-2", dir.filePath("bg.log").toStdString()});
-  Main().ApplEventsActivate();
-  Main().show();
-  Main().EndBySystem();
-  EXPECT_FALSE(Main().isVisible());
-  EXPECT_TRUE(dialogsShown.empty());
-  EXPECT_TRUE(ReadFile(dir.filePath("bg.log")).endsWith("| TAPI - Logoff\r\n"));
 }
 
 TEST_F(MainWindowTest, TheBackgroundPanelStaysCentredOnTheLog) {

@@ -28,6 +28,7 @@
 #include "app/program.h"
 #include "app/qtmessagepump.h"
 #include "app/tracescreen.h"
+#include "fakeoutputfile.h"
 #include "log/outputfile.h"
 #include "support/polling.h"
 #include "util/clock.h"
@@ -78,42 +79,6 @@ const QStringList kRings = {
 };
 const QStringList kLogoff = {kSeparator, kStamp + "LineShutDown: OK", kStamp + "TAPI - Logoff"};
 
-// A file on a disk with room for `room` bytes; after that every write fails
-// with ENOSPC, until the room is made larger.
-class FillingFile : public OutputFile {
- public:
-  struct State {
-    std::size_t room = 0;
-    std::string content;
-    std::size_t failedWrites = 0;
-  };
-  explicit FillingFile(std::shared_ptr<State> state) : state_(std::move(state)) {}
-  int Create(const std::string&) override {
-    open_ = true;
-    state_->content.clear();
-    return 0;
-  }
-  WriteResult Write(const char* data, std::size_t size) override {
-    const std::size_t free = state_->room - std::min(state_->room, state_->content.size());
-    const std::size_t taken = std::min(free, size);
-    state_->content.append(data, taken);
-    if (taken < size) {
-      ++state_->failedWrites;
-      return {taken, ENOSPC};
-    }
-    return {size, 0};
-  }
-  int Close() override {
-    open_ = false;
-    return 0;
-  }
-  bool IsOpen() const override { return open_; }
-
- private:
-  std::shared_ptr<State> state_;
-  bool open_ = false;
-};
-
 // Runs the event loop until condition holds; false when kTimeoutMs passed
 // first. (QtTest's QTRY_ macros report to QtTest, not to GoogleTest.)
 bool WaitFor(const std::function<bool()>& condition) {
@@ -123,6 +88,7 @@ bool WaitFor(const std::function<bool()>& condition) {
 struct PumpTest : ::testing::Test {
   QtMessagePump pump;
   std::unique_ptr<SimTapiPlatform> platform;
+  testing::FakeDisk disk;  // outlives the program, whose log may write to it
   FakeClock clock{LocalDateTime{2011, 9, 1, 20, 10, 5, 42}};
   std::unique_ptr<Program> program;
   std::vector<QString> errorBoxes;
@@ -299,11 +265,9 @@ TEST_F(PumpTest, MessagesArriveWhileTheAboutBoxIsOpenAndAKeyClosesIt) {
 }
 
 TEST_F(PumpTest, TheBackgroundTraceGoesOnWhileTheStopLoggingQuestionIsOpen) {
-  auto disk = std::make_shared<FillingFile::State>();
-  disk->room = std::string::npos;
-  makeFile = [disk] { return std::make_unique<FillingFile>(disk); };
+  makeFile = [this] { return testing::MakeFakeFile(disk); };
   Create(kScenario, {"-0", "bg.log"}, false);
-  const auto bytes = [this, disk] { return disk->content.size() + Main().Log().WaitingBytes(); };
+  const auto bytes = [this] { return disk.contents.size() + Main().Log().WaitingBytes(); };
   const auto crLfLines = [](const QStringList& lines) {
     return lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
   };
@@ -326,15 +290,15 @@ TEST_F(PumpTest, TheBackgroundTraceGoesOnWhileTheStopLoggingQuestionIsOpen) {
   EXPECT_EQ(bytesBefore, std::size_t(crLfLines(Expected({}, false)).size()));
   EXPECT_EQ(result, int(QDialog::Accepted));
   EXPECT_FALSE(Main().isVisible());
-  EXPECT_EQ(QString::fromLatin1(disk->content.data(), int(disk->content.size())),
+  EXPECT_EQ(QString::fromLatin1(disk.contents.data(), int(disk.contents.size())),
             crLfLines(Expected(kRings, true)));
   EXPECT_TRUE(errorBoxes.empty());
 }
 
 TEST_F(PumpTest, FailuresWhileAnErrorBoxIsOpenAreGatheredIntoOneMoreBox) {
-  auto disk = std::make_shared<FillingFile::State>();
-  disk->room = 2048;
-  makeFile = [disk] { return std::make_unique<FillingFile>(disk); };
+  disk.room = 2048;
+  disk.errorCode = ENOSPC;
+  makeFile = [this] { return testing::MakeFakeFile(disk); };
   std::vector<QString> shown;
   int depth = 0;
   int maxDepth = 0;
@@ -345,16 +309,16 @@ TEST_F(PumpTest, FailuresWhileAnErrorBoxIsOpenAreGatheredIntoOneMoreBox) {
     if (shown.size() == 1) {
       // The first box stays open, as a real one would, while messages keep failing.
       QDialog box;
-      const std::size_t before = disk->failedWrites;
+      const int before = disk.failedWrites;
       QTimer poll;
       QObject::connect(&poll, &QTimer::timeout, &box, [&] {
-        if (disk->failedWrites >= before + 10) box.accept();
+        if (disk.failedWrites >= before + 10) box.accept();
       });
       poll.start(5);
       QTimer::singleShot(kTimeoutMs, &box, &QDialog::reject);
       EXPECT_EQ(box.exec(), int(QDialog::Accepted));
-      failuresWhileOpen = disk->failedWrites - before;
-      disk->room = std::string::npos;  // room again: the next writes succeed
+      failuresWhileOpen = static_cast<std::size_t>(disk.failedWrites - before);
+      disk.room = std::string::npos;  // room again: the next writes succeed
     }
     --depth;
   });
@@ -373,7 +337,7 @@ TEST_F(PumpTest, FailuresWhileAnErrorBoxIsOpenAreGatheredIntoOneMoreBox) {
   Main().close();
   ASSERT_FALSE(Main().isVisible());
   // No line was lost: the header, the logon, every ring in order, the logoff.
-  const QString content = QString::fromLatin1(disk->content.data(), int(disk->content.size()));
+  const QString content = QString::fromLatin1(disk.contents.data(), int(disk.contents.size()));
   const QStringList lines = content.split(QStringLiteral("\r\n"));
   ASSERT_GT(lines.size(), 12);
   const QStringList logon = Expected({}, false);

@@ -1,6 +1,7 @@
 // An output file in memory that fails when told to, for the trace log tests.
 #pragma once
 
+#include <algorithm>
 #include <cerrno>
 #include <cstddef>
 #include <memory>
@@ -29,6 +30,8 @@ struct FakeDisk {
   bool failForever = false;            // every write fails
   int errorCode = 28;                  // the code a failing write reports
   std::size_t takenBeforeFailure = 0;  // bytes a failing write still takes
+  // The bytes the disk holds: a write beyond them takes what fits and fails.
+  std::size_t room = std::string::npos;
   int writeCalls = 0;
   int failedWrites = 0;
   int creates = 0;
@@ -52,12 +55,14 @@ class FakeOutputFile : public OutputFile {
   WriteResult Write(const char* data, std::size_t size) override {
     ++disk_.writeCalls;
     WriteResult result;
-    if (disk_.failForever || disk_.failingWrites > 0) {
+    const std::size_t free = disk_.room - std::min(disk_.room, disk_.contents.size());
+    const bool told = disk_.failForever || disk_.failingWrites > 0;
+    if (told || size > free) {
       if (disk_.failingWrites > 0) {
         --disk_.failingWrites;
       }
       ++disk_.failedWrites;
-      result.written = disk_.takenBeforeFailure < size ? disk_.takenBeforeFailure : size;
+      result.written = std::min(told ? disk_.takenBeforeFailure : free, size);
       disk_.contents.append(data, result.written);
       result.error = disk_.errorCode;
       return result;
