@@ -74,10 +74,6 @@ struct FakeView : TraceView {
   void EndProgram(int status) override { ended.push_back(status); }
 };
 
-bool EndsWith(const std::string& text, const std::string& end) {
-  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
 // A trace line in the file, at the fixture's time.
 std::string Line(const std::string& text) { return "20:10:05:042 | " + text + "\r\n"; }
 
@@ -321,8 +317,8 @@ TEST_F(TraceControllerTest, ALogonOnAFullDiskStillOpensTheLineAndTheTraceArrives
   Controller().RetryTick();
   EXPECT_FALSE(view.retryTimer);
   EXPECT_EQ(view.flushes, 1);
-  EXPECT_TRUE(EndsWith(
-      disk.contents, "| TAPI - Logon (Version: 2.2) - Voice Modem (TAPI-Line: 2)\r\n" + kSeparator + "\r\n"));
+  EXPECT_TRUE(disk.contents.ends_with("| TAPI - Logon (Version: 2.2) - Voice Modem (TAPI-Line: 2)\r\n" +
+                                      kSeparator + "\r\n"));
   view.answers["StopLog"] = true;
   view.CloseWindow();
   ASSERT_TRUE(view.closed);
@@ -339,7 +335,7 @@ TEST_F(TraceControllerTest, TheSystemEndingTheProgramClosesWithoutQuestions) {
   EXPECT_TRUE(view.errorsEnding);
   EXPECT_EQ(view.ended, std::vector<int>{0});
   EXPECT_TRUE(view.asked.empty());
-  EXPECT_TRUE(EndsWith(disk.contents, "| TAPI - Logoff\r\n"));
+  EXPECT_TRUE(disk.contents.ends_with("| TAPI - Logoff\r\n"));
 }
 
 }  // namespace
