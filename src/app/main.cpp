@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
   const auto platform = ordalyn::CreateDefaultTapiPlatform(pump);
   const ordalyn::SystemClock clock;
 
-  ordalyn::MainServices services;
+  ordalyn::TraceServices services;
   services.platform = platform.get();
   services.clock = &clock;
   services.timeSeparator = ordalyn::TimeSeparator();
