@@ -183,7 +183,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(TraceControllerTest, ClearEmptiesTheLogAndForgetsTheUnsavedTrace) {
   Create();
   Controller().Activate();
+  view.chosen = "1 - Fax - Line 2";
   Controller().Start();
+  EXPECT_EQ(Controller().State().selectedDevice, 1);
   Controller().Stop();
   Controller().Clear();
   EXPECT_TRUE(view.screen.empty());
