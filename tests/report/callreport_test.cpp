@@ -2,13 +2,17 @@
 // edited and cut lines, and the command line with its outputs.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "report/callsmain.h"
+#include "report/outputbuffer.h"
 #include "report/pagedata.h"
 #include "report/reporttext.h"
 #include "report/reportwriters.h"
@@ -423,6 +427,57 @@ class FullBuffer : public std::streambuf {
   int_type overflow(int_type) override { return traits_type::eof(); }
   std::streamsize xsputn(const char*, std::streamsize) override { return 0; }
 };
+
+// The program's standard output: every byte arrives, in order, across
+// several of the buffer's blocks, and one larger than a block.
+TEST(OutputBuffer, WritesEveryByteInOrder) {
+  const test::ScratchDir scratch;
+  const std::string name = scratch.File("out.txt");
+  std::string expected;
+  {
+    std::FILE* file = std::fopen(name.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    {
+      FileOutputBuffer buffer(file);
+      std::ostream out(&buffer);
+      for (int i = 0; expected.size() < 3 * FileOutputBuffer::kBytes; ++i) {
+        const std::string piece = std::to_string(i) + (i % 7 == 0 ? "\r\n" : ",");
+        out << piece;
+        expected += piece;
+      }
+      const std::string large(FileOutputBuffer::kBytes + 3, 'x');
+      out.write(large.data(), static_cast<std::streamsize>(large.size()));
+      expected += large;
+      out << 'z';
+      expected += 'z';
+      out.flush();
+      EXPECT_TRUE(out.good());
+    }
+    std::fclose(file);
+  }
+  std::ifstream in(name, std::ios::binary);
+  const std::string written((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(written.size(), expected.size());
+  EXPECT_TRUE(written == expected);
+}
+
+TEST(OutputBuffer, AFullDeviceFailsTheStreamWithItsCause) {
+  std::FILE* file = std::fopen("/dev/full", "wb");
+  if (file == nullptr) {
+    GTEST_SKIP() << "no /dev/full here";
+  }
+  {
+    FileOutputBuffer buffer(file);
+    std::ostream out(&buffer);
+    out << "a report";
+    EXPECT_TRUE(out.good());  // still in the buffer
+    errno = 0;
+    out.flush();
+    EXPECT_TRUE(out.bad());
+    EXPECT_EQ(errno, ENOSPC);
+  }
+  std::fclose(file);
+}
 
 TEST_F(CallsCommand, AFailedWriteIsExitTwoAndNoTraceLineIsExitOne) {
   FullBuffer full;
