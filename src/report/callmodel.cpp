@@ -190,7 +190,15 @@ void AppendTimeText(std::string& text, TraceTime time) {
 }
 
 std::string DurationText(TraceTime duration) {
-  std::string text = duration < 0 ? "-" : "";
+  std::string text;
+  AppendDurationText(text, duration);
+  return text;
+}
+
+void AppendDurationText(std::string& text, TraceTime duration) {
+  if (duration < 0) {
+    text += '-';
+  }
   const long long ms = duration < 0 ? -duration : duration;
   if (ms >= 3600000) {
     AppendDecimal(text, static_cast<int>(ms / 3600000), 1);
@@ -204,7 +212,6 @@ std::string DurationText(TraceTime duration) {
   AppendDecimal(text, static_cast<int>(ms / 1000 % 60), ms >= 60000 ? 2 : 1);
   text += '.';
   AppendDecimal(text, static_cast<int>(ms % 1000), 3);
-  return text;
 }
 
 }  // namespace ordalyn::report

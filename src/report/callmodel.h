@@ -138,5 +138,6 @@ std::string TimeText(TraceTime time);
 void AppendTimeText(std::string& text, TraceTime time);
 // "1:02:03.004", "2:03.004" or "3.004".
 std::string DurationText(TraceTime duration);
+void AppendDurationText(std::string& text, TraceTime duration);
 
 }  // namespace ordalyn::report

@@ -217,14 +217,6 @@ std::string SessionText(const Session& session) {
 
 namespace {
 
-struct Column {
-  const char* title;
-  std::string (*value)(const Call&);
-  // The identifier a column shows, if any: in code page 1252 without control
-  // characters its width is its length, one character a byte.
-  const IdentifierHistory Call::*identifier = nullptr;
-};
-
 // Code page 1252 bytes that the table shows as they are, one character each:
 // no control character, none of the five the code page leaves undefined.
 bool PlainCp1252(std::string_view text) {
@@ -238,19 +230,108 @@ bool PlainCp1252(std::string_view text) {
   return true;
 }
 
-const Column kColumns[] = {
-    {"Handle", [](const Call& c) { return HandleText(c.handle); }},
-    {"Start", [](const Call& c) { return TimeText(c.start); }},
-    {"Duration",
-     [](const Call& c) {
-       const auto d = Duration(c);
-       return d ? DurationText(*d) : std::string("-");
-     }},
-    {"Outcome", [](const Call& c) { return std::string(OutcomeText(CallOutcome(c))); }},
-    {"Caller", [](const Call& c) { return Utf8(c.caller.Last()); }, &Call::caller},
-    {"Called", [](const Call& c) { return Utf8(c.called.Last()); }, &Call::called},
-    {"Connected", [](const Call& c) { return Utf8(c.connected.Last()); }, &Call::connected},
-    {"Final state", [](const Call& c) { return FinalStateText(c, false); }},
+bool Ascii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; });
+}
+
+enum Column { kHandle, kStart, kDuration, kOutcome, kCaller, kCalled, kConnected, kFinalState, kColumnCount };
+
+constexpr std::string_view kColumnTitles[kColumnCount] = {"Handle", "Start",  "Duration",  "Outcome",
+                                                          "Caller", "Called", "Connected", "Final state"};
+
+// The table's cells, appended to a row without a string of their own, and
+// their widths in characters, mostly without composing them.
+class TableCells {
+ public:
+  explicit TableCells(bool utf8) : utf8_(utf8) {}
+
+  // Appends the cell's text; its width.
+  std::size_t Append(std::string& row, const Call& call, Column column) {
+    const std::size_t before = row.size();
+    switch (column) {
+      case kHandle:
+      case kStart:
+      case kDuration:
+        AppendClockOrNumber(row, call, column);
+        return row.size() - before;
+      case kOutcome:
+        row += OutcomeText(CallOutcome(call));
+        return row.size() - before;
+      case kFinalState:
+        row += FinalName(call);
+        return row.size() - before;
+      default:
+        break;
+    }
+    // An identifier: in plain code page 1252 one character a byte, else
+    // converted and with its control characters made visible.
+    const std::string_view raw = Identifier(call, column);
+    if (!utf8_ && PlainCp1252(raw)) {
+      if (Ascii(raw)) {
+        row += raw;
+      } else {
+        row += Cp1252ToUtf8(raw);
+      }
+      return raw.size();
+    }
+    const std::string text = Visible(Utf8(raw));
+    row += text;
+    return Width(text);
+  }
+
+  std::size_t WidthOf(const Call& call, Column column) {
+    switch (column) {
+      case kHandle:
+      case kStart:
+      case kDuration:
+        scratch_.clear();
+        AppendClockOrNumber(scratch_, call, column);
+        return scratch_.size();
+      case kOutcome:
+        return std::string_view(OutcomeText(CallOutcome(call))).size();
+      case kFinalState:
+        return FinalName(call).size();
+      default:
+        break;
+    }
+    const std::string_view raw = Identifier(call, column);
+    return !utf8_ && PlainCp1252(raw) ? raw.size() : Width(Visible(Utf8(raw)));
+  }
+
+ private:
+  static void AppendClockOrNumber(std::string& text, const Call& call, Column column) {
+    if (column == kHandle) {
+      AppendHexUpper(text, call.handle, 8);
+    } else if (column == kStart) {
+      AppendTimeText(text, call.start);
+    } else if (const auto duration = Duration(call)) {
+      AppendDurationText(text, *duration);
+    } else {
+      text += '-';
+    }
+  }
+
+  static std::string_view Identifier(const Call& call, Column column) {
+    return (column == kCaller ? call.caller : column == kCalled ? call.called : call.connected).Last();
+  }
+
+  // The short name of the call's last state, made once for each state.
+  const std::string& FinalName(const Call& call) {
+    static const std::string kNone;
+    const auto state = FinalState(call);
+    if (!state) {
+      return kNone;
+    }
+    auto found = finalNames_.find(*state);
+    if (found == finalNames_.end()) {
+      found = finalNames_.emplace(*state, ShortStateName(*state)).first;
+    }
+    return found->second;
+  }
+
+  bool utf8_;
+  std::string scratch_;
+  std::unordered_map<DWORD, std::string> finalNames_;
 };
 
 }  // namespace
@@ -325,46 +406,41 @@ Summary Summarise(const Selection& selection) {
 void WriteTable(std::ostream& out, const Report& report, const Selection& selection) {
   const InputTexts texts(selection.utf8);
   // Two passes: the widths first, then the rows, so that no row is kept.
-  constexpr std::size_t kColumnCount = std::size(kColumns);
+  TableCells cells(selection.utf8);
   std::size_t widths[kColumnCount];
   for (std::size_t i = 0; i < kColumnCount; ++i) {
-    widths[i] = Width(kColumns[i].title);
+    widths[i] = kColumnTitles[i].size();
   }
   for (const Call* call : selection.calls) {
     for (std::size_t i = 0; i < kColumnCount; ++i) {
-      const Column& column = kColumns[i];
-      const std::string_view raw =
-          column.identifier != nullptr ? ((*call).*(column.identifier)).Last() : std::string_view();
-      std::size_t width = 0;
-      if (column.identifier == nullptr) {
-        width = Width(column.value(*call));  // the report's own words and numbers
-      } else {
-        width = !selection.utf8 && PlainCp1252(raw) ? raw.size() : Width(Visible(column.value(*call)));
-      }
-      widths[i] = std::max(widths[i], width);
+      widths[i] = std::max(widths[i], cells.WidthOf(*call, static_cast<Column>(i)));
     }
   }
-  // Each row is composed in one buffer and written at once.
-  std::string row;
-  const auto writeRow = [&](const auto& cell) {
-    row.clear();
-    for (std::size_t i = 0; i < kColumnCount; ++i) {
-      const std::string text = cell(i);
-      row += text;
-      const std::size_t width = Width(text);
-      if (i + 1 < kColumnCount && width < widths[i] + 2) {
-        row.append(widths[i] + 2 - width, ' ');
-      }
+  // The rows are gathered in one buffer and written some 64 KiB at a time.
+  constexpr std::size_t kGathered = 64 * 1024;
+  std::string rows;
+  rows.reserve(kGathered + 4096);
+  const auto pad = [&](std::size_t column, std::size_t width) {
+    if (column + 1 < kColumnCount && width < widths[column] + 2) {
+      rows.append(widths[column] + 2 - width, ' ');
     }
-    row += '\n';
-    out.write(row.data(), static_cast<std::streamsize>(row.size()));
   };
-  writeRow([](std::size_t i) { return std::string(kColumns[i].title); });
-  for (const Call* call : selection.calls) {
-    writeRow([call](std::size_t i) {
-      return kColumns[i].identifier != nullptr ? Visible(kColumns[i].value(*call)) : kColumns[i].value(*call);
-    });
+  for (std::size_t i = 0; i < kColumnCount; ++i) {
+    rows += kColumnTitles[i];
+    pad(i, kColumnTitles[i].size());
   }
+  rows += '\n';
+  for (const Call* call : selection.calls) {
+    for (std::size_t i = 0; i < kColumnCount; ++i) {
+      pad(i, cells.Append(rows, *call, static_cast<Column>(i)));
+    }
+    rows += '\n';
+    if (rows.size() >= kGathered) {
+      out.write(rows.data(), static_cast<std::streamsize>(rows.size()));
+      rows.clear();
+    }
+  }
+  out.write(rows.data(), static_cast<std::streamsize>(rows.size()));
 
   const Summary summary = Summarise(selection);
   out << '\n' << "Calls: " << summary.calls;
