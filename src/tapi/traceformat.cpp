@@ -28,17 +28,19 @@ std::size_t ReadParamsAtEnd(std::string_view text, EventLineView& line) {
   std::uint32_t values[3] = {};
   std::size_t end = text.size();
   for (int i = 2;; --i) {
+    // The digits from the back, each in its place.
+    std::uint32_t value = 0;
     std::size_t begin = end;
-    while (begin > 0 && end - begin <= kMaxDigits &&
-           detail::kHexDigits[static_cast<unsigned char>(text[begin - 1])] < 16) {
-      --begin;
+    unsigned shift = 0;
+    for (; begin > 0 && shift <= 4 * kMaxDigits; --begin, shift += 4) {
+      const unsigned digit = detail::kHexDigits[static_cast<unsigned char>(text[begin - 1])];
+      if (digit >= 16) {
+        break;
+      }
+      value |= shift < 32 ? digit << shift : 0;
     }
     if (begin == end || end - begin > kMaxDigits) {
       return std::string_view::npos;
-    }
-    std::uint32_t value = 0;
-    for (std::size_t at = begin; at < end; ++at) {
-      value = value << 4 | detail::kHexDigits[static_cast<unsigned char>(text[at])];
     }
     values[i] = value;
     if (i == 0) {
@@ -58,9 +60,20 @@ std::size_t ReadParamsAtEnd(std::string_view text, EventLineView& line) {
   }
 }
 
+// The handle's eight upper-case hexadecimal digits.
 std::optional<std::uint32_t> ReadHandle(std::string_view text) {
-  return text.size() == static_cast<std::size_t>(kHandleDigits) ? ReadHex(text, kHexLeadingZeros)
-                                                                : std::nullopt;
+  static_assert(kHandleDigits == 8);
+  if (text.size() != static_cast<std::size_t>(kHandleDigits)) {
+    return std::nullopt;
+  }
+  std::uint32_t value = 0;
+  unsigned refused = 0;
+  for (const char c : text) {
+    const unsigned digit = detail::kHexDigits[static_cast<unsigned char>(c)];
+    refused |= digit;
+    value = value << 4 | (digit & 0xF);
+  }
+  return refused < 16 ? std::optional(value) : std::nullopt;
 }
 
 // "ORIGIN", "REASON" or "ORIGIN, REASON": the origin is written first and
@@ -256,14 +269,15 @@ const std::string& ExpectedDetail(DWORD message, std::uint32_t param1, std::uint
     std::uint32_t param2 = 0;
     std::string text;
   };
-  constexpr std::size_t kEntries = 64;
+  constexpr unsigned kEntryBits = 6;
+  constexpr std::size_t kEntries = std::size_t{1} << kEntryBits;
   thread_local Entry entries[kEntries];
   if (message != LINE_CALLSTATE) {
     param1 &= kNamedCallInfoStates;
     param2 = 0;
   }
-  const std::uint32_t mixed = (param1 * 0x9E3779B1u) ^ (param2 * 0x85EBCA77u) ^ message;
-  Entry& entry = entries[(mixed ^ (mixed >> 15)) % kEntries];
+  const std::uint32_t mixed = param1 * 0x9E3779B1u + param2 * 0x85EBCA77u + message * 0xC2B2AE3Du;
+  Entry& entry = entries[(mixed * 0x9E3779B1u) >> (32 - kEntryBits)];
   if (!entry.made || entry.message != message || entry.param1 != param1 || entry.param2 != param2) {
     entry.made = true;
     entry.message = message;
