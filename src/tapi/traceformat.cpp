@@ -277,16 +277,28 @@ const std::string& ExpectedDetail(DWORD message, std::uint32_t param1, std::uint
     param2 = 0;
   }
   const std::uint32_t mixed = param1 * 0x9E3779B1u + param2 * 0x85EBCA77u + message * 0xC2B2AE3Du;
-  Entry& entry = entries[(mixed * 0x9E3779B1u) >> (32 - kEntryBits)];
-  if (!entry.made || entry.message != message || entry.param1 != param1 || entry.param2 != param2) {
-    entry.made = true;
-    entry.message = message;
-    entry.param1 = param1;
-    entry.param2 = param2;
-    entry.text = message == LINE_CALLSTATE ? CallStateName(param1) + CallStateModeText(param1, param2)
-                                           : CallInfoStatesText(param1);
+  // A value's text is looked for in a few slots from its own on; when all
+  // of them hold others, its own slot is made anew.
+  constexpr std::size_t kProbes = 4;
+  const std::size_t home = (mixed * 0x9E3779B1u) >> (32 - kEntryBits);
+  Entry* entry = &entries[home];
+  for (std::size_t probe = 0; probe < kProbes; ++probe) {
+    Entry& candidate = entries[(home + probe) % kEntries];
+    if (!candidate.made ||
+        (candidate.message == message && candidate.param1 == param1 && candidate.param2 == param2)) {
+      entry = &candidate;
+      break;
+    }
   }
-  return entry.text;
+  if (!entry->made || entry->message != message || entry->param1 != param1 || entry->param2 != param2) {
+    entry->made = true;
+    entry->message = message;
+    entry->param1 = param1;
+    entry->param2 = param2;
+    entry->text = message == LINE_CALLSTATE ? CallStateName(param1) + CallStateModeText(param1, param2)
+                                            : CallInfoStatesText(param1);
+  }
+  return entry->text;
 }
 
 }  // namespace
