@@ -219,15 +219,57 @@ namespace {
 
 // Code page 1252 bytes that the table shows as they are, one character each:
 // no control character, none of the five the code page leaves undefined.
-bool PlainCp1252(std::string_view text) {
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F || byte == 0x81 || byte == 0x8D || byte == 0x8F || byte == 0x90 ||
-        byte == 0x9D) {
-      return false;
-    }
+constexpr auto kPlainCp1252 = [] {
+  std::array<bool, 256> plain{};
+  for (std::size_t byte = 0x20; byte < 0x100; ++byte) {
+    plain[byte] =
+        byte != 0x7F && byte != 0x81 && byte != 0x8D && byte != 0x8F && byte != 0x90 && byte != 0x9D;
   }
-  return true;
+  return plain;
+}();
+
+bool PlainCp1252(std::string_view text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return kPlainCp1252[static_cast<unsigned char>(c)]; });
+}
+
+std::size_t DecimalDigits(long long value) {
+  std::size_t digits = 1;
+  for (; value >= 10; value /= 10) {
+    ++digits;
+  }
+  return digits;
+}
+
+// Beyond these the widths are measured on the composed text.
+constexpr long long kMaxCountedDays = 1000000;
+constexpr long long kMaxCountedHours = 1000000;
+
+// The width of AppendTimeText's "+Nd hh:mm:ss.zzz" without composing it; 0
+// for a time too far out to count.
+std::size_t TimeTextWidth(TraceTime time) {
+  const long long day = time >= 0 ? time / kMsPerDay : 0;
+  if (day >= kMaxCountedDays) {
+    return 0;
+  }
+  return 12 + (day > 0 ? 3 + DecimalDigits(day) : 0);
+}
+
+// The width of AppendDurationText's "h:mm:ss.zzz", "m:ss.zzz" or "s.zzz";
+// 0 for a duration too long to count.
+std::size_t DurationTextWidth(TraceTime duration) {
+  const long long ms = duration < 0 ? -duration : duration;
+  const std::size_t sign = duration < 0 ? 1 : 0;
+  if (ms / 3600000 >= kMaxCountedHours || ms < 0) {
+    return 0;
+  }
+  if (ms >= 3600000) {
+    return sign + DecimalDigits(ms / 3600000) + 10;
+  }
+  if (ms >= 60000) {
+    return sign + DecimalDigits(ms / 60000) + 7;
+  }
+  return sign + DecimalDigits(ms / 1000) + 4;
 }
 
 bool Ascii(std::string_view text) {
@@ -282,8 +324,12 @@ class TableCells {
   std::size_t WidthOf(const Call& call, Column column) {
     switch (column) {
       case kHandle:
+        return 8;
       case kStart:
       case kDuration:
+        if (const std::size_t width = CountedWidth(call, column)) {
+          return width;
+        }
         scratch_.clear();
         AppendClockOrNumber(scratch_, call, column);
         return scratch_.size();
@@ -309,6 +355,14 @@ class TableCells {
     } else {
       text += '-';
     }
+  }
+
+  static std::size_t CountedWidth(const Call& call, Column column) {
+    if (column == kStart) {
+      return TimeTextWidth(call.start);
+    }
+    const auto duration = Duration(call);
+    return duration ? DurationTextWidth(*duration) : 1;
   }
 
   static std::string_view Identifier(const Call& call, Column column) {
