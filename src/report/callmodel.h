@@ -49,6 +49,7 @@ class IdentifierHistory {
   std::vector<std::string_view> Values() const;
   // The values before the last one, oldest first.
   std::vector<std::string_view> Earlier() const;
+  bool HasEarlier() const { return lastStart_ > 1; }
 
  private:
   std::string joined_;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstring>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -15,6 +16,8 @@
 #include "util/utools.h"
 
 namespace ordalyn::report {
+
+using namespace std::string_view_literals;
 
 namespace {
 
@@ -580,18 +583,36 @@ void WriteCsv(std::ostream& out, const Selection& selection) {
 
 namespace {
 
-// A whole number in decimal, as JSON writes it: the digits from the back
-// into a small buffer, appended at once.
+// The two digits of 0 to 99, one pair after the other.
+constexpr auto kDigitPairs = [] {
+  std::array<char, 200> pairs{};
+  for (std::size_t i = 0; i < 100; ++i) {
+    pairs[2 * i] = static_cast<char>('0' + i / 10);
+    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+  }
+  return pairs;
+}();
+
+// A whole number in decimal, as JSON writes it: the digits from the back,
+// two at a time, into a small buffer, appended at once.
 void AppendNumber(std::string& text, std::int64_t value) {
   char digits[24];
   char* const end = digits + sizeof digits;
   char* first = end;
   std::uint64_t magnitude =
       value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-  do {
-    *--first = static_cast<char>('0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude != 0);
+  while (magnitude >= 100) {
+    const std::size_t pair = 2 * (magnitude % 100);
+    magnitude /= 100;
+    *--first = kDigitPairs[pair + 1];
+    *--first = kDigitPairs[pair];
+  }
+  if (magnitude >= 10) {
+    *--first = kDigitPairs[2 * magnitude + 1];
+    *--first = kDigitPairs[2 * magnitude];
+  } else {
+    *--first = static_cast<char>('0' + magnitude);
+  }
   if (value < 0) {
     *--first = '-';
   }
@@ -617,25 +638,28 @@ void AppendJsonText(std::string& text, std::string_view raw) {
   }
 }
 
-void AppendJsonHistory(std::string& text, const char* name, const IdentifierHistory& history) {
+void AppendJsonHistory(std::string& text, std::string_view name, const IdentifierHistory& history) {
   text += '"';
   text += name;
-  text += "\":";
+  text += "\":"sv;
   AppendJsonText(text, history.Last());
-  text += ",\"";
+  text += ",\""sv;
   text += name;
-  text += "_earlier\":[";
-  bool first = true;
-  for (const std::string_view value : history.Earlier()) {
-    text += first ? "" : ",";
-    AppendJsonText(text, value);
-    first = false;
+  text += "_earlier\":["sv;
+  if (history.HasEarlier()) {
+    bool first = true;
+    for (const std::string_view value : history.Earlier()) {
+      text += first ? ""sv : ","sv;
+      AppendJsonText(text, value);
+      first = false;
+    }
   }
   text += ']';
 }
 
 // The JSON of a state and its mode, ",\"state\":...,\"mode\":...", made once
-// for each pair the calls hold.
+// for each pair the calls hold; and the names of origins, reasons and final
+// states as JSON strings, made once for each value.
 class StateJson {
  public:
   const std::string& Of(DWORD state, DWORD mode) {
@@ -652,66 +676,87 @@ class StateJson {
     return found->second;
   }
 
+  enum class Name { kOrigin, kReason, kState };
+  // The name of the value as a JSON string; "" for 0 (none named).
+  const std::string& NameOf(Name kind, DWORD value) {
+    const std::uint64_t key = (std::uint64_t{static_cast<unsigned>(kind)} << 32) | value;
+    auto found = names_.find(key);
+    if (found == names_.end()) {
+      std::string text;
+      AppendJsonString(text, value == 0 && kind != Name::kState ? std::string()
+                             : kind == Name::kOrigin            ? CallOriginName(value)
+                             : kind == Name::kReason            ? CallReasonName(value)
+                                                                : CallStateName(value));
+      found = names_.emplace(key, std::move(text)).first;
+    }
+    return found->second;
+  }
+
  private:
   std::unordered_map<std::uint64_t, std::string> texts_;
+  std::unordered_map<std::uint64_t, std::string> names_;
 };
 
 // One call as a JSON object, composed in one string and written at once.
 void WriteJsonCall(std::ostream& out, const Call& call, StateJson& stateJson, std::string& text) {
   text.clear();
-  text += "{\"handle\":\"";
+  text += "{\"handle\":\""sv;
   AppendHexUpper(text, call.handle, 8);
-  text += "\",\"session\":";
+  text += "\",\"session\":"sv;
   AppendNumber(text, static_cast<std::int64_t>(call.session + 1));
-  text += ",\"start\":\"";
+  text += ",\"start\":\""sv;
   AppendTimeText(text, call.start);
-  text += "\",\"start_ms\":";
+  text += "\",\"start_ms\":"sv;
   AppendNumber(text, call.start);
-  text += ",\"end\":";
+  text += ",\"end\":"sv;
   if (call.ended) {
     text += '"';
     AppendTimeText(text, call.lastSeen);
     text += '"';
   } else {
-    text += "null";
+    text += "null"sv;
   }
-  text += ",\"duration_ms\":";
+  text += ",\"duration_ms\":"sv;
   AppendOptionalNumber(text, Duration(call));
-  text += ",\"outcome\":\"";
+  text += ",\"outcome\":\""sv;
   text += OutcomeText(CallOutcome(call));
-  text += "\",";
-  AppendJsonHistory(text, "caller", call.caller);
+  text += "\","sv;
+  AppendJsonHistory(text, "caller"sv, call.caller);
   text += ',';
-  AppendJsonHistory(text, "called", call.called);
+  AppendJsonHistory(text, "called"sv, call.called);
   text += ',';
-  AppendJsonHistory(text, "connected", call.connected);
-  text += ",\"origin\":";
-  AppendJsonString(text, OriginText(call));
-  text += ",\"reason\":";
-  AppendJsonString(text, ReasonText(call));
-  text += ",\"origin_or_reason\":";
-  AppendJsonString(text, OriginOrReasonText(call));
-  text += ",\"ended_without_idle\":";
-  text += call.endedWithoutIdle ? "true" : "false";
-  text += ",\"offering_to_connected_ms\":";
+  AppendJsonHistory(text, "connected"sv, call.connected);
+  text += ",\"origin\":"sv;
+  text += stateJson.NameOf(StateJson::Name::kOrigin, call.origin);
+  text += ",\"reason\":"sv;
+  text += stateJson.NameOf(StateJson::Name::kReason, call.reason);
+  text += ",\"origin_or_reason\":"sv;
+  text += stateJson.NameOf(StateJson::Name::kOrigin, call.originOrReason);
+  text += ",\"ended_without_idle\":"sv;
+  text += call.endedWithoutIdle ? "true"sv : "false"sv;
+  text += ",\"offering_to_connected_ms\":"sv;
   AppendOptionalNumber(text, OfferingToConnected(call));
-  text += ",\"connected_ms\":";
+  text += ",\"connected_ms\":"sv;
   AppendNumber(text, TimeConnected(call));
-  text += ",\"final_state\":";
-  AppendJsonString(text, FinalStateText(call, true));
-  text += ",\"states\":[";
+  text += ",\"final_state\":"sv;
+  if (const auto state = FinalState(call)) {
+    text += stateJson.NameOf(StateJson::Name::kState, *state);
+  } else {
+    text += "\"\""sv;
+  }
+  text += ",\"states\":["sv;
   for (std::size_t i = 0; i < call.states.size(); ++i) {
     const StateChange& change = call.states[i];
-    text += i > 0 ? ",{\"time\":\"" : "{\"time\":\"";
+    text += i > 0 ? ",{\"time\":\""sv : "{\"time\":\""sv;
     AppendTimeText(text, change.time);
-    text += "\",\"time_ms\":";
+    text += "\",\"time_ms\":"sv;
     AppendNumber(text, change.time);
     text += stateJson.Of(change.state, change.mode);
-    text += ",\"line\":";
+    text += ",\"line\":"sv;
     AppendNumber(text, change.lineNumber);
     text += '}';
   }
-  text += "]}";
+  text += "]}"sv;
   out.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
