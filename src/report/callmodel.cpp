@@ -28,8 +28,6 @@ void IdentifierHistory::Note(std::string_view value) {
   }
 }
 
-std::string_view IdentifierHistory::Last() const { return std::string_view(joined_).substr(lastStart_); }
-
 std::vector<std::string_view> IdentifierHistory::Values() const {
   std::vector<std::string_view> values;
   std::string_view rest = joined_;

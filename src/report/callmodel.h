@@ -45,7 +45,7 @@ class IdentifierHistory {
  public:
   void Note(std::string_view value);
   // The last non-empty value; empty when there never was one.
-  std::string_view Last() const;
+  std::string_view Last() const { return std::string_view(joined_).substr(lastStart_); }
   std::vector<std::string_view> Values() const;
   // The values before the last one, oldest first.
   std::vector<std::string_view> Earlier() const;

@@ -303,12 +303,6 @@ const std::string& ExpectedDetail(DWORD message, std::uint32_t param1, std::uint
 
 }  // namespace
 
-bool NamesCallHandle(DWORD message) {
-  return message == LINE_APPNEWCALL || message == LINE_CALLSTATE || message == LINE_CALLINFO;
-}
-
-bool CarriesCallInfo(DWORD message) { return message == LINE_CALLSTATE || message == LINE_CALLINFO; }
-
 void AppendEventLine(std::string& text, DWORD message, std::uint32_t handle, const CallInfo* info,
                      std::uint32_t param1, std::uint32_t param2, std::uint32_t param3) {
   text += LineMessageName(message);

@@ -101,14 +101,13 @@ namespace {
 // Two or three decimal digits at text[at]; -1 when one of them is none.
 int DecimalAt(std::string_view text, std::size_t at, std::size_t count) {
   int value = 0;
+  bool digits = true;
   for (std::size_t i = at; i < at + count; ++i) {
-    const char c = text[i];
-    if (c < '0' || c > '9') {
-      return -1;
-    }
-    value = value * 10 + (c - '0');
+    const auto digit = static_cast<unsigned>(static_cast<unsigned char>(text[i])) - '0';
+    digits = digits && digit <= 9;
+    value = value * 10 + static_cast<int>(digit);
   }
-  return value;
+  return digits ? value : -1;
 }
 
 }  // namespace
