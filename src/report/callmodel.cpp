@@ -162,29 +162,41 @@ std::string TimeText(TraceTime time) {
 void AppendTimeText(std::string& text, TraceTime time) {
   const long long day = time >= 0 ? time / kMsPerDay : 0;
   const long long ms = time >= 0 ? time % kMsPerDay : 0;
-  if (day > 0) {
+  // "+Nd hh:mm:ss.zzz" composed in one small buffer and appended at once;
+  // every field of the clock has its fixed width (hours below 24).
+  char buffer[40];
+  char* end = buffer + sizeof buffer;
+  char* first = end;
+  const auto two = [&first](unsigned value) {
+    *--first = static_cast<char>('0' + value % 10);
+    *--first = static_cast<char>('0' + value / 10);
+  };
+  const auto millis = static_cast<unsigned>(ms % 1000);
+  const auto seconds = static_cast<unsigned>(ms / 1000);
+  *--first = static_cast<char>('0' + millis % 10);
+  *--first = static_cast<char>('0' + millis / 10 % 10);
+  *--first = static_cast<char>('0' + millis / 100);
+  *--first = '.';
+  two(seconds % 60);
+  *--first = ':';
+  two(seconds / 60 % 60);
+  *--first = ':';
+  two(seconds / 3600);
+  if (day > 0 && day <= 999999999) {
+    *--first = ' ';
+    *--first = 'd';
+    auto count = static_cast<unsigned>(day);
+    do {
+      *--first = static_cast<char>('0' + count % 10);
+      count /= 10;
+    } while (count != 0);
+    *--first = '+';
+  } else if (day > 0) {
     text += '+';
     AppendDecimal(text, static_cast<int>(day), 1);
     text += "d ";
   }
-  // "hh:mm:ss.zzz": every field has its fixed width (hours below 24).
-  const auto hours = static_cast<unsigned>(ms / 3600000);
-  const auto minutes = static_cast<unsigned>(ms / 60000 % 60);
-  const auto seconds = static_cast<unsigned>(ms / 1000 % 60);
-  const auto millis = static_cast<unsigned>(ms % 1000);
-  const char clock[] = {static_cast<char>('0' + hours / 10),
-                        static_cast<char>('0' + hours % 10),
-                        ':',
-                        static_cast<char>('0' + minutes / 10),
-                        static_cast<char>('0' + minutes % 10),
-                        ':',
-                        static_cast<char>('0' + seconds / 10),
-                        static_cast<char>('0' + seconds % 10),
-                        '.',
-                        static_cast<char>('0' + millis / 100),
-                        static_cast<char>('0' + millis / 10 % 10),
-                        static_cast<char>('0' + millis % 10)};
-  text.append(clock, sizeof clock);
+  text.append(first, end);
 }
 
 std::string DurationText(TraceTime duration) {
