@@ -271,6 +271,55 @@ TEST(CallReport, TimesAndJsonStringsComposedByHand) {
   EXPECT_EQ(JsonString("<\"\xC3\xBC"), "\"\\u003c\\\"\xC3\xBC\"");
 }
 
+// The table's widths are counted, not composed: every row's cells begin
+// where their titles do, with times on later days, durations of hours,
+// minutes and seconds, and an identifier shown with an escaped control
+// character.
+TEST(CallReport, TableColumnsLineUp) {
+  const Report report = Read(Join(
+      {
+          "23:00:00:000 | LINE_APPNEWCALL - hCall: 00000001 - 0|1|2",
+          CallState("23:00:00:000", "LINECALLSTATE_OFFERING; ACTIVE", "00000001", "5550100 - CalledID: 200",
+                    "2|1|0"),
+          CallState("23:00:01:000", "LINECALLSTATE_CONNECTED; ACTIVE", "00000001", "5550100 - CalledID: 200",
+                    "100|1|0"),
+          "01:10:00:000 | LINE_APPNEWCALL - hCall: 00000002 - 0|2|2",
+          CallState("01:10:00:000", "LINECALLSTATE_OFFERING; ACTIVE", "00000002",
+                    "A\x1b"
+                    "B - CalledID: 2000",
+                    "2|1|0"),
+          CallState("01:12:03:004", "LINECALLSTATE_IDLE", "00000002",
+                    "A\x1b"
+                    "B - CalledID: 2000",
+                    "1|0|0"),
+          CallState("02:02:03:004", "LINECALLSTATE_IDLE", "00000001", "5550100 - CalledID: 200", "1|0|0"),
+          "02:03:00:000 | LINE_APPNEWCALL - hCall: 00000003 - 0|3|2",
+          CallState("02:03:03:004", "LINECALLSTATE_IDLE", "00000003", "5550177 - CalledID: 20", "1|0|0"),
+      },
+      "\r\n"));
+  std::ostringstream out;
+  WriteTable(out, report, Select(report, Filter{}));
+  std::istringstream table(out.str());
+  std::string header;
+  std::getline(table, header);
+  std::vector<std::string> rows(3);
+  for (std::string& row : rows) std::getline(table, row);
+  EXPECT_EQ(rows[0].rfind("00000001  23:00:00.000      3:02:03.004  answered", 0), 0u) << out.str();
+  EXPECT_EQ(rows[1].rfind("00000002  +1d 01:10:00.000  2:03.004     missed    A\\x1bB", 0), 0u) << out.str();
+  EXPECT_EQ(rows[2].rfind("00000003  +1d 02:03:00.000  3.004        unknown", 0), 0u) << out.str();
+  for (const char* title : {"Start", "Duration", "Outcome", "Caller", "Called", "Connected", "Final state"}) {
+    const std::size_t at = header.find(title);
+    ASSERT_NE(at, std::string::npos) << title;
+    for (const std::string& row : rows) {
+      ASSERT_GT(row.size(), at) << row;
+      EXPECT_EQ(row[at - 1], ' ') << title << ": " << row;
+      if (std::string_view(title) != "Connected") {
+        EXPECT_NE(row[at], ' ') << title << ": " << row;
+      }
+    }
+  }
+}
+
 TEST(CallReport, AmbiguousIdentifiersAreCountedNotGuessed) {
   const Report report = Read(Join({CallState("10:00:00:000", "LINECALLSTATE_OFFERING; ACTIVE", "00000001",
                                              "a - CalledID: b - CalledID: c - ConnectedID: 911", "2|1|0")},
