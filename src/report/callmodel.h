@@ -45,10 +45,11 @@ class IdentifierHistory {
  public:
   void Note(std::string_view value);
   // The last non-empty value; empty when there never was one.
-  std::string_view Last() const;
+  std::string_view Last() const { return std::string_view(joined_).substr(lastStart_); }
   std::vector<std::string_view> Values() const;
   // The values before the last one, oldest first.
   std::vector<std::string_view> Earlier() const;
+  bool HasEarlier() const { return lastStart_ > 1; }
 
  private:
   std::string joined_;
@@ -138,5 +139,6 @@ std::string TimeText(TraceTime time);
 void AppendTimeText(std::string& text, TraceTime time);
 // "1:02:03.004", "2:03.004" or "3.004".
 std::string DurationText(TraceTime duration);
+void AppendDurationText(std::string& text, TraceTime duration);
 
 }  // namespace ordalyn::report

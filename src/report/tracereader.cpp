@@ -255,7 +255,7 @@ void TraceReader::StartSession() {
 void TraceReader::EndSession() { handles_.clear(); }
 
 Call& TraceReader::BeginCall(DWORD handle, TraceTime time) {
-  Call call;
+  Call& call = report_.calls.emplace_back();
   call.handle = handle;
   call.session = report_.sessions.size() - 1;
   call.start = time;
@@ -263,9 +263,8 @@ Call& TraceReader::BeginCall(DWORD handle, TraceTime time) {
   call.startElapsed = lastElapsed_;
   call.lastElapsed = lastElapsed_;
   call.states.reserve(6);  // the usual life of a call, without growing
-  report_.calls.push_back(std::move(call));
   handles_[handle] = HandleCall{report_.calls.size() - 1, true};
-  return report_.calls.back();
+  return call;
 }
 
 bool TraceReader::ReadText(std::string_view text, TraceTime time) {

@@ -2,13 +2,17 @@
 // edited and cut lines, and the command line with its outputs.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "report/callsmain.h"
+#include "report/outputbuffer.h"
 #include "report/pagedata.h"
 #include "report/reporttext.h"
 #include "report/reportwriters.h"
@@ -267,6 +271,55 @@ TEST(CallReport, TimesAndJsonStringsComposedByHand) {
   EXPECT_EQ(JsonString("<\"\xC3\xBC"), "\"\\u003c\\\"\xC3\xBC\"");
 }
 
+// The table's widths are counted, not composed: every row's cells begin
+// where their titles do, with times on later days, durations of hours,
+// minutes and seconds, and an identifier shown with an escaped control
+// character.
+TEST(CallReport, TableColumnsLineUp) {
+  const Report report = Read(Join(
+      {
+          "23:00:00:000 | LINE_APPNEWCALL - hCall: 00000001 - 0|1|2",
+          CallState("23:00:00:000", "LINECALLSTATE_OFFERING; ACTIVE", "00000001", "5550100 - CalledID: 200",
+                    "2|1|0"),
+          CallState("23:00:01:000", "LINECALLSTATE_CONNECTED; ACTIVE", "00000001", "5550100 - CalledID: 200",
+                    "100|1|0"),
+          "01:10:00:000 | LINE_APPNEWCALL - hCall: 00000002 - 0|2|2",
+          CallState("01:10:00:000", "LINECALLSTATE_OFFERING; ACTIVE", "00000002",
+                    "A\x1b"
+                    "B - CalledID: 2000",
+                    "2|1|0"),
+          CallState("01:12:03:004", "LINECALLSTATE_IDLE", "00000002",
+                    "A\x1b"
+                    "B - CalledID: 2000",
+                    "1|0|0"),
+          CallState("02:02:03:004", "LINECALLSTATE_IDLE", "00000001", "5550100 - CalledID: 200", "1|0|0"),
+          "02:03:00:000 | LINE_APPNEWCALL - hCall: 00000003 - 0|3|2",
+          CallState("02:03:03:004", "LINECALLSTATE_IDLE", "00000003", "5550177 - CalledID: 20", "1|0|0"),
+      },
+      "\r\n"));
+  std::ostringstream out;
+  WriteTable(out, report, Select(report, Filter{}));
+  std::istringstream table(out.str());
+  std::string header;
+  std::getline(table, header);
+  std::vector<std::string> rows(3);
+  for (std::string& row : rows) std::getline(table, row);
+  EXPECT_EQ(rows[0].rfind("00000001  23:00:00.000      3:02:03.004  answered", 0), 0u) << out.str();
+  EXPECT_EQ(rows[1].rfind("00000002  +1d 01:10:00.000  2:03.004     missed    A\\x1bB", 0), 0u) << out.str();
+  EXPECT_EQ(rows[2].rfind("00000003  +1d 02:03:00.000  3.004        unknown", 0), 0u) << out.str();
+  for (const char* title : {"Start", "Duration", "Outcome", "Caller", "Called", "Connected", "Final state"}) {
+    const std::size_t at = header.find(title);
+    ASSERT_NE(at, std::string::npos) << title;
+    for (const std::string& row : rows) {
+      ASSERT_GT(row.size(), at) << row;
+      EXPECT_EQ(row[at - 1], ' ') << title << ": " << row;
+      if (std::string_view(title) != "Connected") {
+        EXPECT_NE(row[at], ' ') << title << ": " << row;
+      }
+    }
+  }
+}
+
 TEST(CallReport, AmbiguousIdentifiersAreCountedNotGuessed) {
   const Report report = Read(Join({CallState("10:00:00:000", "LINECALLSTATE_OFFERING; ACTIVE", "00000001",
                                              "a - CalledID: b - CalledID: c - ConnectedID: 911", "2|1|0")},
@@ -423,6 +476,57 @@ class FullBuffer : public std::streambuf {
   int_type overflow(int_type) override { return traits_type::eof(); }
   std::streamsize xsputn(const char*, std::streamsize) override { return 0; }
 };
+
+// The program's standard output: every byte arrives, in order, across
+// several of the buffer's blocks, and one larger than a block.
+TEST(OutputBuffer, WritesEveryByteInOrder) {
+  const test::ScratchDir scratch;
+  const std::string name = scratch.File("out.txt");
+  std::string expected;
+  {
+    std::FILE* file = std::fopen(name.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    {
+      FileOutputBuffer buffer(file);
+      std::ostream out(&buffer);
+      for (int i = 0; expected.size() < 3 * FileOutputBuffer::kBytes; ++i) {
+        const std::string piece = std::to_string(i) + (i % 7 == 0 ? "\r\n" : ",");
+        out << piece;
+        expected += piece;
+      }
+      const std::string large(FileOutputBuffer::kBytes + 3, 'x');
+      out.write(large.data(), static_cast<std::streamsize>(large.size()));
+      expected += large;
+      out << 'z';
+      expected += 'z';
+      out.flush();
+      EXPECT_TRUE(out.good());
+    }
+    std::fclose(file);
+  }
+  std::ifstream in(name, std::ios::binary);
+  const std::string written((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(written.size(), expected.size());
+  EXPECT_TRUE(written == expected);
+}
+
+TEST(OutputBuffer, AFullDeviceFailsTheStreamWithItsCause) {
+  std::FILE* file = std::fopen("/dev/full", "wb");
+  if (file == nullptr) {
+    GTEST_SKIP() << "no /dev/full here";
+  }
+  {
+    FileOutputBuffer buffer(file);
+    std::ostream out(&buffer);
+    out << "a report";
+    EXPECT_TRUE(out.good());  // still in the buffer
+    errno = 0;
+    out.flush();
+    EXPECT_TRUE(out.bad());
+    EXPECT_EQ(errno, ENOSPC);
+  }
+  std::fclose(file);
+}
 
 TEST_F(CallsCommand, AFailedWriteIsExitTwoAndNoTraceLineIsExitOne) {
   FullBuffer full;
