@@ -284,15 +284,7 @@ Selection Select(const Report& report, const Filter& filter) {
   selection.utf8 = report.utf8;
   std::vector<bool> sessionUsed(report.sessions.size(), false);
   for (const Call& call : report.calls) {
-    if (filter.handle && call.handle != *filter.handle) {
-      continue;
-    }
-    const std::int64_t timeOfDay = call.start % kMsPerDay;
-    if (filter.from && filter.to && *filter.to < *filter.from) {
-      if (timeOfDay < *filter.from && timeOfDay > *filter.to) {
-        continue;
-      }
-    } else if ((filter.from && timeOfDay < *filter.from) || (filter.to && timeOfDay > *filter.to)) {
+    if (!Admits(filter, call)) {
       continue;
     }
     selection.calls.push_back(&call);
@@ -307,6 +299,17 @@ Selection Select(const Report& report, const Filter& filter) {
     }
   }
   return selection;
+}
+
+bool Admits(const Filter& filter, const Call& call) {
+  if (filter.handle && call.handle != *filter.handle) {
+    return false;
+  }
+  const std::int64_t timeOfDay = call.start % kMsPerDay;
+  if (filter.from && filter.to && *filter.to < *filter.from) {
+    return timeOfDay >= *filter.from || timeOfDay <= *filter.to;
+  }
+  return !((filter.from && timeOfDay < *filter.from) || (filter.to && timeOfDay > *filter.to));
 }
 
 Summary Summarise(const Selection& selection) {
@@ -639,6 +642,20 @@ void WriteJson(std::ostream& out, const Report& report, const Selection& selecti
       << ",\"lines_without_call\":" << report.linesWithoutCall << ",\"clock_steps\":" << report.clockSteps
       << ",\"last_line_cut\":" << (report.lastLineCut ? "true" : "false") << ",\"encoding\":\""
       << (report.utf8 ? "UTF-8" : "cp1252") << "\"}}\n";
+}
+
+struct JsonLineWriter::Parts {
+  StateJson stateJson;
+  std::string text;
+};
+
+JsonLineWriter::JsonLineWriter() : parts_(std::make_unique<Parts>()) {}
+JsonLineWriter::~JsonLineWriter() = default;
+
+void JsonLineWriter::Write(std::ostream& out, const Call& call, bool utf8) {
+  const InputTexts texts(utf8);
+  WriteJsonCall(out, call, parts_->stateJson, parts_->text);
+  out.put('\n');
 }
 
 }  // namespace ordalyn::report
