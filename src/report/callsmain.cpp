@@ -12,6 +12,8 @@
 #include <tuple>
 
 #include "report/binarymode.h"
+#include "report/callfollow.h"
+#include "report/followfile.h"
 #include "report/reportwriters.h"
 #include "report/tracereader.h"
 #include "util/utools.h"
@@ -107,7 +109,8 @@ int CallsMain(const std::vector<std::string>& args, std::ostream& out, std::ostr
   std::string toText;
   std::string encodingText = "auto";
   std::uint64_t maxInput = 0;
-  app.add_option("FILE", files, "trace files, read one after another as one trace");
+  std::string follow;
+  auto* filesOption = app.add_option("FILE", files, "trace files, read one after another as one trace");
   auto* csvFlag = app.add_flag("--csv", csv, "write CSV (RFC 4180), one row per call, instead of the table");
   auto* jsonFlag =
       app.add_flag("--json", json, "write JSON: the sessions, the calls with their states, the summary")
@@ -128,8 +131,14 @@ int CallsMain(const std::vector<std::string>& args, std::ostream& out, std::ostr
                  "multi-byte characters, else code page 1252), cp1252 or utf-8")
       ->type_name("NAME")
       ->check(CLI::IsMember({"auto", "cp1252", "utf-8"}));
-  app.add_option("--max-input", maxInput, "stop with an error after this many bytes of input (0: no limit)")
-      ->type_name("BYTES");
+  auto* maxInputOption = app.add_option("--max-input", maxInput,
+                                        "stop with an error after this many bytes of input (0: no limit)")
+                             ->type_name("BYTES");
+  app.add_option("--follow", follow,
+                 "read FILE while Ordalyn still writes it and write each call as it ends (table rows\n"
+                 "of fixed widths, --csv or --jsonl) until interrupted; a new trace in FILE is followed too")
+      ->type_name("FILE")
+      ->excludes(filesOption, jsonFlag, htmlOption, maxInputOption);
   app.set_version_flag("--version", ToolVersionText(kProgram), "print the version and exit");
   app.footer(
       "Outcomes: answered, missed (offered, never connected), outgoing, busy, failed, unknown (its "
@@ -174,13 +183,22 @@ int CallsMain(const std::vector<std::string>& args, std::ostream& out, std::ostr
     return 2;
   }
 
+  const InputEncoding encoding = encodingText == "cp1252"  ? InputEncoding::kCp1252
+                                 : encodingText == "utf-8" ? InputEncoding::kUtf8
+                                                           : InputEncoding::kAuto;
+  if (app.count("--follow") > 0) {
+    FollowSettings settings;
+    settings.file = follow;
+    settings.form = csv ? CallForm::kCsv : jsonl ? CallForm::kJsonLines : CallForm::kTable;
+    settings.filter = filter;
+    settings.encoding = encoding;
+    StopOnInterrupt();
+    return FollowCalls(settings, out, err);
+  }
   if (files.empty()) {
     err << kProgram << ": a trace file, or - for standard input, is needed (see " << kProgram << " --help)\n";
     return 2;
   }
-  const InputEncoding encoding = encodingText == "cp1252"  ? InputEncoding::kCp1252
-                                 : encodingText == "utf-8" ? InputEncoding::kUtf8
-                                                           : InputEncoding::kAuto;
   TraceReader reader(!html.empty() && KeepTraceLines(files), encoding);
   JsonLineWriter lineWriter;
   int streamError = 0;  // the cause of the first failed write of a call

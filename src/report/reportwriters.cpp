@@ -325,6 +325,53 @@ Summary Summarise(const Selection& selection) {
   return summary;
 }
 
+namespace {
+
+// One row of the table: each cell padded to its column's width and two
+// blanks, the last one not.
+template <typename Cell>
+void WriteRow(std::ostream& out, std::string& row, const Cell& cell, const std::size_t* widths) {
+  row.clear();
+  for (std::size_t i = 0; i < std::size(kColumns); ++i) {
+    const std::string text = cell(i);
+    row += text;
+    const std::size_t width = Width(text);
+    if (i + 1 < std::size(kColumns) && width < widths[i] + 2) {
+      row.append(widths[i] + 2 - width, ' ');
+    }
+  }
+  row += '\n';
+  out.write(row.data(), static_cast<std::streamsize>(row.size()));
+}
+
+std::string TitleCell(std::size_t i) { return kColumns[i].title; }
+
+struct CallCells {
+  const Call* call;
+  std::string operator()(std::size_t i) const {
+    return kColumns[i].identifier != nullptr ? Visible(kColumns[i].value(*call)) : kColumns[i].value(*call);
+  }
+};
+
+// The widths of the table's columns when the calls come one at a time:
+// handle, start (with "+12d " in front), duration, outcome, caller, called,
+// connected. A wider cell pushes the rest of its row on.
+constexpr std::size_t kFixedWidths[] = {8, 16, 9, 10, 18, 18, 18, 11};
+static_assert(std::size(kFixedWidths) == std::size(kColumns));
+
+}  // namespace
+
+void WriteTableHeading(std::ostream& out) {
+  std::string row;
+  WriteRow(out, row, TitleCell, kFixedWidths);
+}
+
+void WriteTableRow(std::ostream& out, const Call& call, bool utf8) {
+  const InputTexts texts(utf8);
+  std::string row;
+  WriteRow(out, row, CallCells{&call}, kFixedWidths);
+}
+
 void WriteTable(std::ostream& out, const Report& report, const Selection& selection) {
   const InputTexts texts(selection.utf8);
   // Two passes: the widths first, then the rows, so that no row is kept.
@@ -349,24 +396,9 @@ void WriteTable(std::ostream& out, const Report& report, const Selection& select
   }
   // Each row is composed in one buffer and written at once.
   std::string row;
-  const auto writeRow = [&](const auto& cell) {
-    row.clear();
-    for (std::size_t i = 0; i < kColumnCount; ++i) {
-      const std::string text = cell(i);
-      row += text;
-      const std::size_t width = Width(text);
-      if (i + 1 < kColumnCount && width < widths[i] + 2) {
-        row.append(widths[i] + 2 - width, ' ');
-      }
-    }
-    row += '\n';
-    out.write(row.data(), static_cast<std::streamsize>(row.size()));
-  };
-  writeRow([](std::size_t i) { return std::string(kColumns[i].title); });
+  WriteRow(out, row, TitleCell, widths);
   for (const Call* call : selection.calls) {
-    writeRow([call](std::size_t i) {
-      return kColumns[i].identifier != nullptr ? Visible(kColumns[i].value(*call)) : kColumns[i].value(*call);
-    });
+    WriteRow(out, row, CallCells{call}, widths);
   }
 
   const Summary summary = Summarise(selection);
@@ -413,42 +445,52 @@ void WriteTable(std::ostream& out, const Report& report, const Selection& select
 
 void WriteCsv(std::ostream& out, const Selection& selection) {
   const InputTexts texts(selection.utf8);
+  WriteCsvHeading(out);
+  for (const Call* call : selection.calls) {
+    WriteCsvRow(out, *call, selection.utf8);
+  }
+}
+
+void WriteCsvHeading(std::ostream& out) {
   out << "handle,session,start,end,duration_ms,outcome,caller,caller_earlier,called,called_earlier,connected,"
          "connected_earlier,origin,reason,origin_or_reason,offering_to_connected_ms,connected_ms,final_state,"
          "states\r\n";
-  for (const Call* call : selection.calls) {
-    std::string states;
-    for (const StateChange& change : call->states) {
-      states += (states.empty() ? "" : " ") + ShortStateName(change.state);
-    }
-    const std::string fields[] = {
-        HandleText(call->handle),
-        std::to_string(call->session + 1),
-        TimeText(call->start),
-        call->ended ? TimeText(call->lastSeen) : "",
-        OptionalMs(Duration(*call)),
-        OutcomeText(CallOutcome(*call)),
-        Utf8(call->caller.Last()),
-        Utf8(Earlier(call->caller)),
-        Utf8(call->called.Last()),
-        Utf8(Earlier(call->called)),
-        Utf8(call->connected.Last()),
-        Utf8(Earlier(call->connected)),
-        OriginText(*call),
-        ReasonText(*call),
-        OriginOrReasonText(*call),
-        OptionalMs(OfferingToConnected(*call)),
-        std::to_string(TimeConnected(*call)),
-        FinalStateText(*call, true),
-        states,
-    };
-    bool first = true;
-    for (const std::string& field : fields) {
-      out << (first ? "" : ",") << CsvField(field);
-      first = false;
-    }
-    out << "\r\n";
+}
+
+void WriteCsvRow(std::ostream& out, const Call& callRef, bool utf8) {
+  const InputTexts texts(utf8);
+  const Call* const call = &callRef;
+  std::string states;
+  for (const StateChange& change : call->states) {
+    states += (states.empty() ? "" : " ") + ShortStateName(change.state);
   }
+  const std::string fields[] = {
+      HandleText(call->handle),
+      std::to_string(call->session + 1),
+      TimeText(call->start),
+      call->ended ? TimeText(call->lastSeen) : "",
+      OptionalMs(Duration(*call)),
+      OutcomeText(CallOutcome(*call)),
+      Utf8(call->caller.Last()),
+      Utf8(Earlier(call->caller)),
+      Utf8(call->called.Last()),
+      Utf8(Earlier(call->called)),
+      Utf8(call->connected.Last()),
+      Utf8(Earlier(call->connected)),
+      OriginText(*call),
+      ReasonText(*call),
+      OriginOrReasonText(*call),
+      OptionalMs(OfferingToConnected(*call)),
+      std::to_string(TimeConnected(*call)),
+      FinalStateText(*call, true),
+      states,
+  };
+  bool first = true;
+  for (const std::string& field : fields) {
+    out << (first ? "" : ",") << CsvField(field);
+    first = false;
+  }
+  out << "\r\n";
 }
 
 namespace {

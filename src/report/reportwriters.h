@@ -52,6 +52,15 @@ void WriteTable(std::ostream& out, const Report& report, const Selection& select
 // telephone number (digits, blanks and "()-./"), gets a "'" in front, so that
 // a spreadsheet takes it as text, not as a formula.
 void WriteCsv(std::ostream& out, const Selection& selection);
+// The same for calls that come one at a time: the header row, then a row per
+// call (utf8: its texts are UTF-8 already).
+void WriteCsvHeading(std::ostream& out);
+void WriteCsvRow(std::ostream& out, const Call& call, bool utf8);
+// The table's heading and rows for calls that come one at a time: the
+// columns have fixed widths (a start time of 16 characters, 18 for each
+// party), and a wider cell pushes the rest of its row on.
+void WriteTableHeading(std::ostream& out);
+void WriteTableRow(std::ostream& out, const Call& call, bool utf8);
 // The cell as WriteCsv writes it, quotes included.
 std::string CsvField(std::string_view text);
 void WriteJson(std::ostream& out, const Report& report, const Selection& selection);

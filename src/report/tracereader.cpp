@@ -205,6 +205,7 @@ void TraceReader::ReadLine(std::string_view line, bool cut) {
       return;
     }
     if (StartsWith(line, kHeaderStart)) {
+      laterHeaders_ += lineNumber_ > 1 ? 1 : 0;
       StartSession();
       headerLinesLeft_ = kHeaderLinesAfterStart;
       errorTextLinesLeft_ = 0;

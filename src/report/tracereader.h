@@ -64,6 +64,9 @@ class TraceReader {
   void StreamCalls(CallSink sink) { sink_ = std::move(sink); }
   // Whether the texts read so far are UTF-8, as Finish would decide now.
   bool Utf8SoFar() const;
+  // How many log headers were read so far below the first line of their
+  // input: new traces written after an earlier one.
+  std::uint64_t LaterHeadersSoFar() const { return laterHeaders_; }
 
  private:
   // What a handle stands for: its latest call, and whether that has ended.
@@ -114,6 +117,7 @@ class TraceReader {
   CallSink sink_;
   RecentHandles recentlyEnded_{kRecentHandles};
   std::vector<std::size_t> freeSlots_;
+  std::uint64_t laterHeaders_ = 0;
 };
 
 }  // namespace ordalyn::report
