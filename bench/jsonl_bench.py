@@ -19,18 +19,15 @@ import subprocess
 import tempfile
 import time
 
+import simday
+
 SIZES = [1_000_000, 10_000_000]
 SEPARATOR = b"-" * 92
 
 
 def make_trace(simtrace, lines, path, scratch):
     """A trace of the given number of lines in one session; its calls."""
-    day = os.path.join(scratch, "day.log")
-    if not os.path.exists(day):
-        with open(day, "wb") as f:
-            subprocess.run([simtrace, "--cp1252", "--seconds", "86400"], stdout=f, check=True)
-    with open(day, "rb") as f:
-        day_lines = f.read().split(b"\r\n")[:-1]
+    day_lines = simday.day_lines(simtrace, scratch)
     # header, logon, separator | the calls | separator, LineShutDown, Logoff
     body_start = day_lines.index(SEPARATOR) + 1
     body_end = len(day_lines) - 3
