@@ -1,6 +1,7 @@
 #include "report/callfollow.h"
 
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <vector>
 
@@ -38,13 +39,12 @@ std::unique_ptr<TraceReader> CallWriter(const FollowSettings& settings, std::ost
 
 // Why the file at the name holds a new trace now; none while it is the one
 // being read and has not shrunk below what was read.
-const char* Replaced(const std::string& name, const FollowedFile& file, std::uint64_t read) {
-  const std::optional<FileState> atName = StateOf(name);
+const char* Replaced(const FileState& atName, const FollowedFile& file, std::uint64_t read) {
   const std::optional<FileState> open = file.State();
-  if (!atName || !open) {
-    return nullptr;  // moved away or deleted: the next file by that name is awaited
+  if (!open) {
+    return nullptr;
   }
-  if (!(atName->identity == open->identity)) {
+  if (!(atName.identity == open->identity)) {
     return "a new file";
   }
   return open->size < read ? "emptied and written anew" : nullptr;
@@ -73,8 +73,24 @@ int FollowCalls(const FollowSettings& settings, std::ostream& out, std::ostream&
     err.flush();
   };
   std::uint64_t read = 0;
+  // The old trace ends (its calls still open are written as still open); a
+  // new reader takes what comes.
+  const auto startOver = [&] {
+    reader->EndInput();
+    reader->Finish();
+    reader = CallWriter(settings, out, jsonLines);
+    read = 0;
+  };
   std::vector<char> buffer(1 << 16);
   while (!EndRequested() && out) {
+    if (!file) {
+      // Gone: the next file by the name is the new trace.
+      file = StateOf(settings.file) ? OpenFollowed(settings.file, error) : nullptr;
+      if (!file) {
+        PauseMilliseconds(settings.pollMilliseconds);
+      }
+      continue;
+    }
     const long long got = file->Read(buffer.data(), buffer.size(), error);
     if (got < 0) {
       err << kProgram << ": cannot read \"" << settings.file << "\": " << error << "\n";
@@ -91,15 +107,25 @@ int FollowCalls(const FollowSettings& settings, std::ostream& out, std::ostream&
       continue;
     }
     out.flush();
-    if (const char* why = Replaced(settings.file, *file, read)) {
+    const std::optional<FileState> atName = StateOf(settings.file);
+    if (!atName) {
+      // Read to its end, and no file has its name any more (deleted or moved
+      // away): let go of it, so that a new file may take the name (Windows
+      // keeps the name of a deleted file while a reader holds it).
+      startOver();
+      file.reset();
+      err << kProgram << ": \"" << settings.file
+          << "\" is gone; the calls still open in it were written as still open, and a new file by that "
+             "name will be followed\n";
+      err.flush();
+      continue;
+    }
+    if (const char* why = Replaced(*atName, *file, read)) {
       std::unique_ptr<FollowedFile> next = OpenFollowed(settings.file, error);
       if (next) {
-        reader->EndInput();
-        reader->Finish();
-        newTrace(why);
-        reader = CallWriter(settings, out, jsonLines);
+        startOver();
         file = std::move(next);
-        read = 0;
+        newTrace(why);
         continue;
       }
     }
