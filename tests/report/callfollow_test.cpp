@@ -215,6 +215,33 @@ TEST(FollowCalls, AFileThatCannotBeReadIsExitTwo) {
 
 #ifndef _WIN32
 
+// A followed file deleted: read to its end, let go of, and the next file by
+// its name followed. (Wine keeps a deleted file's name while it is open.)
+TEST(FollowCalls, AFileWhoseNameIsGoneIsLetGoOfAndTheNextOneFollowed) {
+  const test::ScratchDir scratch;
+  const fs::path file = scratch.File("background.log");
+  Write(file, Header() + CallLines("00000009", "99", true) + CallLines("00000001", "11", false));
+  SharedText outText;
+  SharedText errText;
+  std::ostream out(&outText);
+  std::ostream err(&errText);
+  FollowSettings settings;
+  settings.file = file.string();
+  settings.form = CallForm::kJsonLines;
+  settings.pollMilliseconds = 10;
+  Follower follower(settings, out, err);
+  ASSERT_TRUE(PollUntil([&] { return Holds(outText, "{\"handle\":\"00000009\""); })) << outText.Text();
+  fs::remove(file);
+  EXPECT_TRUE(PollUntil([&] {
+    return Holds(errText, "\" is gone; the calls still open in it were written");
+  })) << errText.Text();
+  EXPECT_TRUE(Holds(outText, "{\"handle\":\"00000001\",\"session\":1,")) << outText.Text();
+  Write(file, Header() + CallLines("00000002", "22", true));
+  EXPECT_TRUE(PollUntil([&] { return Holds(outText, "{\"handle\":\"00000002\",\"session\":1,"); }))
+      << outText.Text();
+  EXPECT_EQ(follower.Stop(), 0);
+}
+
 // A child process with its standard output and error in files.
 class Child {
  public:
