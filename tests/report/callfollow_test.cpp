@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <sstream>
 #include <string>
@@ -150,64 +151,73 @@ bool SaysReplaced(const SharedText& err) {
 #endif
 }
 
-TEST(FollowCalls, CallsAsTheyEndThroughPiecesAndEveryKindOfNewTrace) {
-  const test::ScratchDir scratch;
-  const fs::path file = scratch.File("background.log");
-  Write(file, Header());
-  SharedText outText;
-  SharedText errText;
-  std::ostream out(&outText);
-  std::ostream err(&errText);
-  FollowSettings settings;
-  settings.file = file.string();
-  settings.form = CallForm::kCsv;
-  settings.pollMilliseconds = 10;
-  Follower follower(settings, out, err);
+// Follows a trace in a scratch folder on a thread, looking again every 10 ms.
+class Following : public ::testing::Test {
+ protected:
+  void Follow(CallForm form) {
+    FollowSettings settings;
+    settings.file = file_.string();
+    settings.form = form;
+    settings.pollMilliseconds = 10;
+    follower_ = std::make_unique<Follower>(settings, out_, err_);
+  }
 
-  AppendInBlocks(file, CallLines("00000001", "5550100", true) + CallLines("00000002", "5550111", false));
+  const test::ScratchDir scratch_;
+  const fs::path file_ = scratch_.File("background.log");
+  SharedText outText_;
+  SharedText errText_;
+  std::ostream out_{&outText_};
+  std::ostream err_{&errText_};
+  std::unique_ptr<Follower> follower_;  // stopped first
+};
+
+TEST_F(Following, CallsAsTheyEndThroughPiecesAndEveryKindOfNewTrace) {
+  Write(file_, Header());
+  Follow(CallForm::kCsv);
+
+  AppendInBlocks(file_, CallLines("00000001", "5550100", true) + CallLines("00000002", "5550111", false));
   EXPECT_TRUE(PollUntil([&] {
-    return Holds(outText, "00000001,1,10:00:01.000,10:00:04.000,3000,missed,5550100");
-  })) << outText.Text();
-  // A new file by the name: the open call of the old one ends as still open.
-  const fs::path next = scratch.File("next.log");
+    return Holds(outText_, "00000001,1,10:00:01.000,10:00:04.000,3000,missed,5550100");
+  })) << outText_.Text();
+  // A new file_ by the name: the open call of the old one ends as still open.
+  const fs::path next = scratch_.File("next.log");
   Write(next, Header() + CallLines("00000003", "5550133", true));
-  Replace(file, next);
-  EXPECT_TRUE(PollUntil([&] { return Holds(outText, "00000003,1,"); })) << outText.Text();
-  EXPECT_TRUE(Holds(outText, "00000002,1,10:00:01.000,,,still open,5550111"));
-  EXPECT_TRUE(SaysReplaced(errText)) << errText.Text();
-  // The same file emptied and written anew, shorter than before.
-  Write(file,
+  Replace(file_, next);
+  EXPECT_TRUE(PollUntil([&] { return Holds(outText_, "00000003,1,"); })) << outText_.Text();
+  EXPECT_TRUE(Holds(outText_, "00000002,1,10:00:01.000,,,still open,5550111"));
+  EXPECT_TRUE(SaysReplaced(errText_)) << errText_.Text();
+  // The same file_ emptied and written anew, shorter than before.
+  Write(file_,
         "10:00:09:000 | LINE_CALLSTATE: LINECALLSTATE_IDLE - hCall: 00000004 - CallerID: 9 - "
         "CalledID:  - 1|0|0\r\n");
-  EXPECT_TRUE(PollUntil([&] { return Holds(outText, "00000004,1,10:00:09.000,10:00:09.000,0,unknown,9"); }))
-      << outText.Text();
-  EXPECT_TRUE(PollUntil([&] { return Holds(errText, "(emptied and written anew)"); })) << errText.Text();
-  // A new log header in the same file: a second trace appended.
-  AppendInBlocks(file,
+  EXPECT_TRUE(PollUntil([&] { return Holds(outText_, "00000004,1,10:00:09.000,10:00:09.000,0,unknown,9"); }))
+      << outText_.Text();
+  EXPECT_TRUE(PollUntil([&] { return Holds(errText_, "(emptied and written anew)"); })) << errText_.Text();
+  // A new log header in the same file_: a second trace appended.
+  AppendInBlocks(file_,
                  CallLines("00000005", "5550155", false) + Header() + CallLines("00000006", "66", true));
-  EXPECT_TRUE(PollUntil([&] { return Holds(outText, "00000006,2,"); })) << outText.Text();
-  EXPECT_TRUE(Holds(outText, "00000005,1,10:00:01.000,,,still open"));
-  EXPECT_TRUE(PollUntil([&] { return Holds(errText, "(a new log header)"); })) << errText.Text();
+  EXPECT_TRUE(PollUntil([&] { return Holds(outText_, "00000006,2,"); })) << outText_.Text();
+  EXPECT_TRUE(Holds(outText_, "00000005,1,10:00:01.000,,,still open"));
+  EXPECT_TRUE(PollUntil([&] { return Holds(errText_, "(a new log header)"); })) << errText_.Text();
 
   // Asked to stop: the calls still open are written as still open, a line
   // still being written is no call.
-  AppendInBlocks(file, CallLines("00000007", "77", false) + CallLines("00000008", "88", true) +
-                           "10:00:05:000 | LINE_CALLSTATE: LINECALLS");
-  EXPECT_TRUE(PollUntil([&] { return Holds(outText, "00000008,2,"); })) << outText.Text();
-  EXPECT_EQ(follower.Stop(), 0);
-  const std::string text = outText.Text();
+  AppendInBlocks(file_, CallLines("00000007", "77", false) + CallLines("00000008", "88", true) +
+                            "10:00:05:000 | LINE_CALLSTATE: LINECALLS");
+  EXPECT_TRUE(PollUntil([&] { return Holds(outText_, "00000008,2,"); })) << outText_.Text();
+  EXPECT_EQ(follower_->Stop(), 0);
+  const std::string text = outText_.Text();
   EXPECT_EQ(text.rfind("handle,session,start,end,duration_ms,outcome,", 0), 0u) << text;
-  const std::string notices = errText.Text();
+  const std::string notices = errText_.Text();
   EXPECT_EQ(std::count(notices.begin(), notices.end(), '\n'), 3) << notices;
   EXPECT_NE(text.find("00000007,2,10:00:01.000,,,still open"), std::string::npos) << text;
 }
 
-TEST(FollowCalls, AFileThatCannotBeReadIsExitTwo) {
-  const test::ScratchDir scratch;
+TEST_F(Following, AFileThatCannotBeReadIsExitTwo) {
   std::ostringstream out;
   std::ostringstream err;
   FollowSettings settings;
-  settings.file = scratch.File("missing.log");
+  settings.file = scratch_.File("missing.log");
   EXPECT_EQ(FollowCalls(settings, out, err), 2);
   EXPECT_EQ(err.str().rfind("ordalyn-calls: cannot read \"" + settings.file + "\": ", 0), 0u) << err.str();
   EXPECT_EQ(out.str(), "");
@@ -217,29 +227,19 @@ TEST(FollowCalls, AFileThatCannotBeReadIsExitTwo) {
 
 // A followed file deleted: read to its end, let go of, and the next file by
 // its name followed. (Wine keeps a deleted file's name while it is open.)
-TEST(FollowCalls, AFileWhoseNameIsGoneIsLetGoOfAndTheNextOneFollowed) {
-  const test::ScratchDir scratch;
-  const fs::path file = scratch.File("background.log");
-  Write(file, Header() + CallLines("00000009", "99", true) + CallLines("00000001", "11", false));
-  SharedText outText;
-  SharedText errText;
-  std::ostream out(&outText);
-  std::ostream err(&errText);
-  FollowSettings settings;
-  settings.file = file.string();
-  settings.form = CallForm::kJsonLines;
-  settings.pollMilliseconds = 10;
-  Follower follower(settings, out, err);
-  ASSERT_TRUE(PollUntil([&] { return Holds(outText, "{\"handle\":\"00000009\""); })) << outText.Text();
-  fs::remove(file);
+TEST_F(Following, AFileWhoseNameIsGoneIsLetGoOfAndTheNextOneFollowed) {
+  Write(file_, Header() + CallLines("00000009", "99", true) + CallLines("00000001", "11", false));
+  Follow(CallForm::kJsonLines);
+  ASSERT_TRUE(PollUntil([&] { return Holds(outText_, "{\"handle\":\"00000009\""); })) << outText_.Text();
+  fs::remove(file_);
   EXPECT_TRUE(PollUntil([&] {
-    return Holds(errText, "\" is gone; the calls still open in it were written");
-  })) << errText.Text();
-  EXPECT_TRUE(Holds(outText, "{\"handle\":\"00000001\",\"session\":1,")) << outText.Text();
-  Write(file, Header() + CallLines("00000002", "22", true));
-  EXPECT_TRUE(PollUntil([&] { return Holds(outText, "{\"handle\":\"00000002\",\"session\":1,"); }))
-      << outText.Text();
-  EXPECT_EQ(follower.Stop(), 0);
+    return Holds(errText_, "\" is gone; the calls still open in it were written");
+  })) << errText_.Text();
+  EXPECT_TRUE(Holds(outText_, "{\"handle\":\"00000001\",\"session\":1,")) << outText_.Text();
+  Write(file_, Header() + CallLines("00000002", "22", true));
+  EXPECT_TRUE(PollUntil([&] { return Holds(outText_, "{\"handle\":\"00000002\",\"session\":1,"); }))
+      << outText_.Text();
+  EXPECT_EQ(follower_->Stop(), 0);
 }
 
 // A child process with its standard output and error in files.
