@@ -125,6 +125,7 @@ struct Report {
   std::uint64_t ambiguous = 0;         // call lines whose identifiers can be read more than one way
   std::uint64_t linesWithoutCall = 0;  // call lines with handle 00000000
   std::uint64_t clockSteps = 0;        // stamps that went back by an hour or less
+  std::uint64_t linesAfterEnd = 0;     // streaming: lines for a handle whose call was handed on
   bool lastLineCut = false;            // an input ended in the middle of a line that could not be read
   bool utf8 = false;                   // the texts are UTF-8, not code page 1252
 

@@ -422,15 +422,7 @@ Selection Select(const Report& report, const Filter& filter) {
   selection.utf8 = report.utf8;
   std::vector<bool> sessionUsed(report.sessions.size(), false);
   for (const Call& call : report.calls) {
-    if (filter.handle && call.handle != *filter.handle) {
-      continue;
-    }
-    const std::int64_t timeOfDay = call.start % kMsPerDay;
-    if (filter.from && filter.to && *filter.to < *filter.from) {
-      if (timeOfDay < *filter.from && timeOfDay > *filter.to) {
-        continue;
-      }
-    } else if ((filter.from && timeOfDay < *filter.from) || (filter.to && timeOfDay > *filter.to)) {
+    if (!Admits(filter, call)) {
       continue;
     }
     selection.calls.push_back(&call);
@@ -447,6 +439,17 @@ Selection Select(const Report& report, const Filter& filter) {
   return selection;
 }
 
+bool Admits(const Filter& filter, const Call& call) {
+  if (filter.handle && call.handle != *filter.handle) {
+    return false;
+  }
+  const std::int64_t timeOfDay = call.start % kMsPerDay;
+  if (filter.from && filter.to && *filter.to < *filter.from) {
+    return timeOfDay >= *filter.from || timeOfDay <= *filter.to;
+  }
+  return !((filter.from && timeOfDay < *filter.from) || (filter.to && timeOfDay > *filter.to));
+}
+
 Summary Summarise(const Selection& selection) {
   Summary summary;
   summary.calls = selection.calls.size();
@@ -459,6 +462,44 @@ Summary Summarise(const Selection& selection) {
   }
   return summary;
 }
+
+namespace {
+
+// Appends one row of the table (the titles when call is null): each cell
+// padded to its column's width and two blanks, the last one not.
+void AppendRow(std::string& rows, TableCells& cells, const Call* call, const std::size_t* widths) {
+  for (std::size_t i = 0; i < kColumnCount; ++i) {
+    std::size_t width = kColumnTitles[i].size();
+    if (call == nullptr) {
+      rows += kColumnTitles[i];
+    } else {
+      width = cells.Append(rows, *call, static_cast<Column>(i));
+    }
+    if (i + 1 < kColumnCount && width < widths[i] + 2) {
+      rows.append(widths[i] + 2 - width, ' ');
+    }
+  }
+  rows += '\n';
+}
+
+// The widths of the table's columns when the calls come one at a time:
+// handle, start (with "+12d " in front), duration, outcome, caller, called,
+// connected. A wider cell pushes the rest of its row on.
+constexpr std::size_t kFixedWidths[kColumnCount] = {8, 16, 9, 10, 18, 18, 18, 11};
+
+void WriteFixedRow(std::ostream& out, const Call* call, bool utf8) {
+  const InputTexts texts(utf8);
+  TableCells cells(utf8);
+  std::string row;
+  AppendRow(row, cells, call, kFixedWidths);
+  out.write(row.data(), static_cast<std::streamsize>(row.size()));
+}
+
+}  // namespace
+
+void WriteTableHeading(std::ostream& out) { WriteFixedRow(out, nullptr, false); }
+
+void WriteTableRow(std::ostream& out, const Call& call, bool utf8) { WriteFixedRow(out, &call, utf8); }
 
 void WriteTable(std::ostream& out, const Report& report, const Selection& selection) {
   const InputTexts texts(selection.utf8);
@@ -477,21 +518,9 @@ void WriteTable(std::ostream& out, const Report& report, const Selection& select
   constexpr std::size_t kGathered = 64 * 1024;
   std::string rows;
   rows.reserve(kGathered + 4096);
-  const auto pad = [&](std::size_t column, std::size_t width) {
-    if (column + 1 < kColumnCount && width < widths[column] + 2) {
-      rows.append(widths[column] + 2 - width, ' ');
-    }
-  };
-  for (std::size_t i = 0; i < kColumnCount; ++i) {
-    rows += kColumnTitles[i];
-    pad(i, kColumnTitles[i].size());
-  }
-  rows += '\n';
+  AppendRow(rows, cells, nullptr, widths);
   for (const Call* call : selection.calls) {
-    for (std::size_t i = 0; i < kColumnCount; ++i) {
-      pad(i, cells.Append(rows, *call, static_cast<Column>(i)));
-    }
-    rows += '\n';
+    AppendRow(rows, cells, call, widths);
     if (rows.size() >= kGathered) {
       out.write(rows.data(), static_cast<std::streamsize>(rows.size()));
       rows.clear();
@@ -543,42 +572,52 @@ void WriteTable(std::ostream& out, const Report& report, const Selection& select
 
 void WriteCsv(std::ostream& out, const Selection& selection) {
   const InputTexts texts(selection.utf8);
+  WriteCsvHeading(out);
+  for (const Call* call : selection.calls) {
+    WriteCsvRow(out, *call, selection.utf8);
+  }
+}
+
+void WriteCsvHeading(std::ostream& out) {
   out << "handle,session,start,end,duration_ms,outcome,caller,caller_earlier,called,called_earlier,connected,"
          "connected_earlier,origin,reason,origin_or_reason,offering_to_connected_ms,connected_ms,final_state,"
          "states\r\n";
-  for (const Call* call : selection.calls) {
-    std::string states;
-    for (const StateChange& change : call->states) {
-      states += (states.empty() ? "" : " ") + ShortStateName(change.state);
-    }
-    const std::string fields[] = {
-        HandleText(call->handle),
-        std::to_string(call->session + 1),
-        TimeText(call->start),
-        call->ended ? TimeText(call->lastSeen) : "",
-        OptionalMs(Duration(*call)),
-        OutcomeText(CallOutcome(*call)),
-        Utf8(call->caller.Last()),
-        Utf8(Earlier(call->caller)),
-        Utf8(call->called.Last()),
-        Utf8(Earlier(call->called)),
-        Utf8(call->connected.Last()),
-        Utf8(Earlier(call->connected)),
-        OriginText(*call),
-        ReasonText(*call),
-        OriginOrReasonText(*call),
-        OptionalMs(OfferingToConnected(*call)),
-        std::to_string(TimeConnected(*call)),
-        FinalStateText(*call, true),
-        states,
-    };
-    bool first = true;
-    for (const std::string& field : fields) {
-      out << (first ? "" : ",") << CsvField(field);
-      first = false;
-    }
-    out << "\r\n";
+}
+
+void WriteCsvRow(std::ostream& out, const Call& callRef, bool utf8) {
+  const InputTexts texts(utf8);
+  const Call* const call = &callRef;
+  std::string states;
+  for (const StateChange& change : call->states) {
+    states += (states.empty() ? "" : " ") + ShortStateName(change.state);
   }
+  const std::string fields[] = {
+      HandleText(call->handle),
+      std::to_string(call->session + 1),
+      TimeText(call->start),
+      call->ended ? TimeText(call->lastSeen) : "",
+      OptionalMs(Duration(*call)),
+      OutcomeText(CallOutcome(*call)),
+      Utf8(call->caller.Last()),
+      Utf8(Earlier(call->caller)),
+      Utf8(call->called.Last()),
+      Utf8(Earlier(call->called)),
+      Utf8(call->connected.Last()),
+      Utf8(Earlier(call->connected)),
+      OriginText(*call),
+      ReasonText(*call),
+      OriginOrReasonText(*call),
+      OptionalMs(OfferingToConnected(*call)),
+      std::to_string(TimeConnected(*call)),
+      FinalStateText(*call, true),
+      states,
+  };
+  bool first = true;
+  for (const std::string& field : fields) {
+    out << (first ? "" : ",") << CsvField(field);
+    first = false;
+  }
+  out << "\r\n";
 }
 
 namespace {
@@ -814,6 +853,20 @@ void WriteJson(std::ostream& out, const Report& report, const Selection& selecti
       << ",\"lines_without_call\":" << report.linesWithoutCall << ",\"clock_steps\":" << report.clockSteps
       << ",\"last_line_cut\":" << (report.lastLineCut ? "true" : "false") << ",\"encoding\":\""
       << (report.utf8 ? "UTF-8" : "cp1252") << "\"}}\n";
+}
+
+struct JsonLineWriter::Parts {
+  StateJson stateJson;
+  std::string text;
+};
+
+JsonLineWriter::JsonLineWriter() : parts_(std::make_unique<Parts>()) {}
+JsonLineWriter::~JsonLineWriter() = default;
+
+void JsonLineWriter::Write(std::ostream& out, const Call& call, bool utf8) {
+  const InputTexts texts(utf8);
+  WriteJsonCall(out, call, parts_->stateJson, parts_->text);
+  out.put('\n');
 }
 
 }  // namespace ordalyn::report
