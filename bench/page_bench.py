@@ -21,6 +21,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "support"))
 from devtools import Browser  # noqa: E402
+import simday  # noqa: E402
 
 LINES_PER_HOUR = 1776  # the default traffic
 SIZES = [10_000, 100_000, 1_000_000]
@@ -28,12 +29,7 @@ LOADS = 3
 
 
 def make_trace(simtrace, lines, path, scratch):
-    day = os.path.join(scratch, "day.log")
-    if not os.path.exists(day):
-        with open(day, "wb") as f:
-            subprocess.run([simtrace, "--cp1252", "--seconds", "86400"], stdout=f, check=True)
-    with open(day, "rb") as f:
-        day_lines = f.read().split(b"\r\n")[:-1]
+    day_lines = simday.day_lines(simtrace, scratch)
     with open(path, "wb") as f:
         written = 0
         while written < lines:

@@ -28,8 +28,6 @@ void IdentifierHistory::Note(std::string_view value) {
   }
 }
 
-std::string_view IdentifierHistory::Last() const { return std::string_view(joined_).substr(lastStart_); }
-
 std::vector<std::string_view> IdentifierHistory::Values() const {
   std::vector<std::string_view> values;
   std::string_view rest = joined_;
@@ -164,33 +162,53 @@ std::string TimeText(TraceTime time) {
 void AppendTimeText(std::string& text, TraceTime time) {
   const long long day = time >= 0 ? time / kMsPerDay : 0;
   const long long ms = time >= 0 ? time % kMsPerDay : 0;
-  if (day > 0) {
+  // "+Nd hh:mm:ss.zzz" composed in one small buffer and appended at once;
+  // every field of the clock has its fixed width (hours below 24).
+  char buffer[40];
+  char* end = buffer + sizeof buffer;
+  char* first = end;
+  const auto two = [&first](unsigned value) {
+    *--first = static_cast<char>('0' + value % 10);
+    *--first = static_cast<char>('0' + value / 10);
+  };
+  const auto millis = static_cast<unsigned>(ms % 1000);
+  const auto seconds = static_cast<unsigned>(ms / 1000);
+  *--first = static_cast<char>('0' + millis % 10);
+  *--first = static_cast<char>('0' + millis / 10 % 10);
+  *--first = static_cast<char>('0' + millis / 100);
+  *--first = '.';
+  two(seconds % 60);
+  *--first = ':';
+  two(seconds / 60 % 60);
+  *--first = ':';
+  two(seconds / 3600);
+  if (day > 0 && day <= 999999999) {
+    *--first = ' ';
+    *--first = 'd';
+    auto count = static_cast<unsigned>(day);
+    do {
+      *--first = static_cast<char>('0' + count % 10);
+      count /= 10;
+    } while (count != 0);
+    *--first = '+';
+  } else if (day > 0) {
     text += '+';
     AppendDecimal(text, static_cast<int>(day), 1);
     text += "d ";
   }
-  // "hh:mm:ss.zzz": every field has its fixed width (hours below 24).
-  const auto hours = static_cast<unsigned>(ms / 3600000);
-  const auto minutes = static_cast<unsigned>(ms / 60000 % 60);
-  const auto seconds = static_cast<unsigned>(ms / 1000 % 60);
-  const auto millis = static_cast<unsigned>(ms % 1000);
-  const char clock[] = {static_cast<char>('0' + hours / 10),
-                        static_cast<char>('0' + hours % 10),
-                        ':',
-                        static_cast<char>('0' + minutes / 10),
-                        static_cast<char>('0' + minutes % 10),
-                        ':',
-                        static_cast<char>('0' + seconds / 10),
-                        static_cast<char>('0' + seconds % 10),
-                        '.',
-                        static_cast<char>('0' + millis / 100),
-                        static_cast<char>('0' + millis / 10 % 10),
-                        static_cast<char>('0' + millis % 10)};
-  text.append(clock, sizeof clock);
+  text.append(first, end);
 }
 
 std::string DurationText(TraceTime duration) {
-  std::string text = duration < 0 ? "-" : "";
+  std::string text;
+  AppendDurationText(text, duration);
+  return text;
+}
+
+void AppendDurationText(std::string& text, TraceTime duration) {
+  if (duration < 0) {
+    text += '-';
+  }
   const long long ms = duration < 0 ? -duration : duration;
   if (ms >= 3600000) {
     AppendDecimal(text, static_cast<int>(ms / 3600000), 1);
@@ -204,7 +222,6 @@ std::string DurationText(TraceTime duration) {
   AppendDecimal(text, static_cast<int>(ms / 1000 % 60), ms >= 60000 ? 2 : 1);
   text += '.';
   AppendDecimal(text, static_cast<int>(ms % 1000), 3);
-  return text;
 }
 
 }  // namespace ordalyn::report

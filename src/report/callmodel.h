@@ -45,10 +45,11 @@ class IdentifierHistory {
  public:
   void Note(std::string_view value);
   // The last non-empty value; empty when there never was one.
-  std::string_view Last() const;
+  std::string_view Last() const { return std::string_view(joined_).substr(lastStart_); }
   std::vector<std::string_view> Values() const;
   // The values before the last one, oldest first.
   std::vector<std::string_view> Earlier() const;
+  bool HasEarlier() const { return lastStart_ > 1; }
 
  private:
   std::string joined_;
@@ -124,6 +125,7 @@ struct Report {
   std::uint64_t ambiguous = 0;         // call lines whose identifiers can be read more than one way
   std::uint64_t linesWithoutCall = 0;  // call lines with handle 00000000
   std::uint64_t clockSteps = 0;        // stamps that went back by an hour or less
+  std::uint64_t linesAfterEnd = 0;     // streaming: lines for a handle whose call was handed on
   bool lastLineCut = false;            // an input ended in the middle of a line that could not be read
   bool utf8 = false;                   // the texts are UTF-8, not code page 1252
 
@@ -138,5 +140,6 @@ std::string TimeText(TraceTime time);
 void AppendTimeText(std::string& text, TraceTime time);
 // "1:02:03.004", "2:03.004" or "3.004".
 std::string DurationText(TraceTime duration);
+void AppendDurationText(std::string& text, TraceTime duration);
 
 }  // namespace ordalyn::report

@@ -12,6 +12,8 @@
 #include <tuple>
 
 #include "report/binarymode.h"
+#include "report/callfollow.h"
+#include "report/followfile.h"
 #include "report/reportwriters.h"
 #include "report/tracereader.h"
 #include "util/utools.h"
@@ -34,7 +36,7 @@ std::optional<DWORD> ReadHandle(std::string_view text) {
 // Feeds one input to the reader; an error message when it cannot be read or
 // when all inputs together grow beyond limit bytes (0: no limit).
 std::optional<std::string> ReadInput(const std::string& name, TraceReader& reader, std::uint64_t limit,
-                                     std::uint64_t& total) {
+                                     std::uint64_t& total, const std::ostream& out) {
   std::FILE* file = nullptr;
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> owned(nullptr, std::fclose);
   if (name == "-") {
@@ -56,6 +58,9 @@ std::optional<std::string> ReadInput(const std::string& name, TraceReader& reade
     }
     if (count > 0) {
       reader.Feed(std::string_view(buffer.data(), count));
+    }
+    if (!out) {
+      return std::nullopt;  // calls written as they end could not be written: no use reading on
     }
     if (count < buffer.size()) {
       if (std::ferror(file)) {
@@ -97,18 +102,26 @@ int CallsMain(const std::vector<std::string>& args, std::ostream& out, std::ostr
   std::vector<std::string> files;
   bool csv = false;
   bool json = false;
+  bool jsonl = false;
   std::string html;
   std::string handleText;
   std::string fromText;
   std::string toText;
   std::string encodingText = "auto";
   std::uint64_t maxInput = 0;
-  app.add_option("FILE", files, "trace files, read one after another as one trace");
+  std::string follow;
+  auto* filesOption = app.add_option("FILE", files, "trace files, read one after another as one trace");
   auto* csvFlag = app.add_flag("--csv", csv, "write CSV (RFC 4180), one row per call, instead of the table");
-  app.add_flag("--json", json, "write JSON: the sessions, the calls with their states, the summary")
-      ->excludes(csvFlag);
-  app.add_option("--html", html, "also write a self-contained web page of the calls to FILE")
-      ->type_name("FILE");
+  auto* jsonFlag =
+      app.add_flag("--json", json, "write JSON: the sessions, the calls with their states, the summary")
+          ->excludes(csvFlag);
+  auto* htmlOption =
+      app.add_option("--html", html, "also write a self-contained web page of the calls to FILE")
+          ->type_name("FILE");
+  app.add_flag("--jsonl", jsonl,
+               "write JSON Lines: each call as one line, the object --json writes into \"calls\", as it\n"
+               "ends (the calls still open at the end of the input last); no summary")
+      ->excludes(csvFlag, jsonFlag, htmlOption);
   app.add_option("--call", handleText, "only the calls with this handle (hexadecimal)")->type_name("HANDLE");
   app.add_option("--from", fromText, "only calls that begin at or after this time of day (hh:mm[:ss[.zzz]])")
       ->type_name("TIME");
@@ -118,8 +131,14 @@ int CallsMain(const std::vector<std::string>& args, std::ostream& out, std::ostr
                  "multi-byte characters, else code page 1252), cp1252 or utf-8")
       ->type_name("NAME")
       ->check(CLI::IsMember({"auto", "cp1252", "utf-8"}));
-  app.add_option("--max-input", maxInput, "stop with an error after this many bytes of input (0: no limit)")
-      ->type_name("BYTES");
+  auto* maxInputOption = app.add_option("--max-input", maxInput,
+                                        "stop with an error after this many bytes of input (0: no limit)")
+                             ->type_name("BYTES");
+  app.add_option("--follow", follow,
+                 "read FILE while Ordalyn still writes it and write each call as it ends (table rows\n"
+                 "of fixed widths, --csv or --jsonl) until interrupted; a new trace in FILE is followed too")
+      ->type_name("FILE")
+      ->excludes(filesOption, jsonFlag, htmlOption, maxInputOption);
   app.set_version_flag("--version", ToolVersionText(kProgram), "print the version and exit");
   app.footer(
       "Outcomes: answered, missed (offered, never connected), outgoing, busy, failed, unknown (its "
@@ -164,23 +183,43 @@ int CallsMain(const std::vector<std::string>& args, std::ostream& out, std::ostr
     return 2;
   }
 
+  const InputEncoding encoding = encodingText == "cp1252"  ? InputEncoding::kCp1252
+                                 : encodingText == "utf-8" ? InputEncoding::kUtf8
+                                                           : InputEncoding::kAuto;
+  if (app.count("--follow") > 0) {
+    FollowSettings settings;
+    settings.file = follow;
+    settings.form = csv ? CallForm::kCsv : jsonl ? CallForm::kJsonLines : CallForm::kTable;
+    settings.filter = filter;
+    settings.encoding = encoding;
+    StopOnInterrupt();
+    return FollowCalls(settings, out, err);
+  }
   if (files.empty()) {
     err << kProgram << ": a trace file, or - for standard input, is needed (see " << kProgram << " --help)\n";
     return 2;
   }
-  const InputEncoding encoding = encodingText == "cp1252"  ? InputEncoding::kCp1252
-                                 : encodingText == "utf-8" ? InputEncoding::kUtf8
-                                                           : InputEncoding::kAuto;
   TraceReader reader(!html.empty() && KeepTraceLines(files), encoding);
+  JsonLineWriter lineWriter;
+  int streamError = 0;  // the cause of the first failed write of a call
+  if (jsonl) {
+    reader.StreamCalls([&](const Call& call, bool utf8) {
+      if (out && Admits(filter, call)) {
+        errno = 0;
+        lineWriter.Write(out, call, utf8);
+        streamError = out ? 0 : errno;
+      }
+    });
+  }
   std::uint64_t total = 0;
   for (const std::string& file : files) {
-    if (const auto problem = ReadInput(file, reader, maxInput, total)) {
+    if (const auto problem = ReadInput(file, reader, maxInput, total, out)) {
       err << kProgram << ": " << *problem << "\n";
       return 2;
     }
   }
   const Report report = reader.Finish();
-  const Selection selection = Select(report, filter);
+  const Selection selection = jsonl ? Selection() : Select(report, filter);
 
   if (!html.empty()) {
     std::ofstream page(html, std::ios::binary | std::ios::trunc);
@@ -193,8 +232,10 @@ int CallsMain(const std::vector<std::string>& args, std::ostream& out, std::ostr
       return 2;
     }
   }
-  errno = 0;  // what a failed write leaves here names its cause
-  if (csv) {
+  errno = jsonl ? streamError : 0;  // what a failed write leaves here names its cause
+  if (jsonl) {
+    // Written already, call by call.
+  } else if (csv) {
     WriteCsv(out, selection);
   } else if (json) {
     WriteJson(out, report, selection);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstring>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -15,6 +16,8 @@
 #include "util/utools.h"
 
 namespace ordalyn::report {
+
+using namespace std::string_view_literals;
 
 namespace {
 
@@ -217,40 +220,175 @@ std::string SessionText(const Session& session) {
 
 namespace {
 
-struct Column {
-  const char* title;
-  std::string (*value)(const Call&);
-  // The identifier a column shows, if any: in code page 1252 without control
-  // characters its width is its length, one character a byte.
-  const IdentifierHistory Call::*identifier = nullptr;
-};
-
 // Code page 1252 bytes that the table shows as they are, one character each:
 // no control character, none of the five the code page leaves undefined.
-bool PlainCp1252(std::string_view text) {
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F || byte == 0x81 || byte == 0x8D || byte == 0x8F || byte == 0x90 ||
-        byte == 0x9D) {
-      return false;
-    }
+constexpr auto kPlainCp1252 = [] {
+  std::array<bool, 256> plain{};
+  for (std::size_t byte = 0x20; byte < 0x100; ++byte) {
+    plain[byte] =
+        byte != 0x7F && byte != 0x81 && byte != 0x8D && byte != 0x8F && byte != 0x90 && byte != 0x9D;
   }
-  return true;
+  return plain;
+}();
+
+bool PlainCp1252(std::string_view text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return kPlainCp1252[static_cast<unsigned char>(c)]; });
 }
 
-const Column kColumns[] = {
-    {"Handle", [](const Call& c) { return HandleText(c.handle); }},
-    {"Start", [](const Call& c) { return TimeText(c.start); }},
-    {"Duration",
-     [](const Call& c) {
-       const auto d = Duration(c);
-       return d ? DurationText(*d) : std::string("-");
-     }},
-    {"Outcome", [](const Call& c) { return std::string(OutcomeText(CallOutcome(c))); }},
-    {"Caller", [](const Call& c) { return Utf8(c.caller.Last()); }, &Call::caller},
-    {"Called", [](const Call& c) { return Utf8(c.called.Last()); }, &Call::called},
-    {"Connected", [](const Call& c) { return Utf8(c.connected.Last()); }, &Call::connected},
-    {"Final state", [](const Call& c) { return FinalStateText(c, false); }},
+std::size_t DecimalDigits(long long value) {
+  std::size_t digits = 1;
+  for (; value >= 10; value /= 10) {
+    ++digits;
+  }
+  return digits;
+}
+
+// Beyond these the widths are measured on the composed text.
+constexpr long long kMaxCountedDays = 1000000;
+constexpr long long kMaxCountedHours = 1000000;
+
+// The width of AppendTimeText's "+Nd hh:mm:ss.zzz" without composing it; 0
+// for a time too far out to count.
+std::size_t TimeTextWidth(TraceTime time) {
+  const long long day = time >= 0 ? time / kMsPerDay : 0;
+  if (day >= kMaxCountedDays) {
+    return 0;
+  }
+  return 12 + (day > 0 ? 3 + DecimalDigits(day) : 0);
+}
+
+// The width of AppendDurationText's "h:mm:ss.zzz", "m:ss.zzz" or "s.zzz";
+// 0 for a duration too long to count.
+std::size_t DurationTextWidth(TraceTime duration) {
+  const long long ms = duration < 0 ? -duration : duration;
+  const std::size_t sign = duration < 0 ? 1 : 0;
+  if (ms / 3600000 >= kMaxCountedHours || ms < 0) {
+    return 0;
+  }
+  if (ms >= 3600000) {
+    return sign + DecimalDigits(ms / 3600000) + 10;
+  }
+  if (ms >= 60000) {
+    return sign + DecimalDigits(ms / 60000) + 7;
+  }
+  return sign + DecimalDigits(ms / 1000) + 4;
+}
+
+bool Ascii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; });
+}
+
+enum Column { kHandle, kStart, kDuration, kOutcome, kCaller, kCalled, kConnected, kFinalState, kColumnCount };
+
+constexpr std::string_view kColumnTitles[kColumnCount] = {"Handle", "Start",  "Duration",  "Outcome",
+                                                          "Caller", "Called", "Connected", "Final state"};
+
+// The table's cells, appended to a row without a string of their own, and
+// their widths in characters, mostly without composing them.
+class TableCells {
+ public:
+  explicit TableCells(bool utf8) : utf8_(utf8) {}
+
+  // Appends the cell's text; its width.
+  std::size_t Append(std::string& row, const Call& call, Column column) {
+    const std::size_t before = row.size();
+    switch (column) {
+      case kHandle:
+      case kStart:
+      case kDuration:
+        AppendClockOrNumber(row, call, column);
+        return row.size() - before;
+      case kOutcome:
+        row += OutcomeText(CallOutcome(call));
+        return row.size() - before;
+      case kFinalState:
+        row += FinalName(call);
+        return row.size() - before;
+      default:
+        break;
+    }
+    // An identifier: in plain code page 1252 one character a byte, else
+    // converted and with its control characters made visible.
+    const std::string_view raw = Identifier(call, column);
+    if (!utf8_ && PlainCp1252(raw)) {
+      if (Ascii(raw)) {
+        row += raw;
+      } else {
+        row += Cp1252ToUtf8(raw);
+      }
+      return raw.size();
+    }
+    const std::string text = Visible(Utf8(raw));
+    row += text;
+    return Width(text);
+  }
+
+  std::size_t WidthOf(const Call& call, Column column) {
+    switch (column) {
+      case kHandle:
+        return 8;
+      case kStart:
+      case kDuration:
+        if (const std::size_t width = CountedWidth(call, column)) {
+          return width;
+        }
+        scratch_.clear();
+        AppendClockOrNumber(scratch_, call, column);
+        return scratch_.size();
+      case kOutcome:
+        return std::string_view(OutcomeText(CallOutcome(call))).size();
+      case kFinalState:
+        return FinalName(call).size();
+      default:
+        break;
+    }
+    const std::string_view raw = Identifier(call, column);
+    return !utf8_ && PlainCp1252(raw) ? raw.size() : Width(Visible(Utf8(raw)));
+  }
+
+ private:
+  static void AppendClockOrNumber(std::string& text, const Call& call, Column column) {
+    if (column == kHandle) {
+      AppendHexUpper(text, call.handle, 8);
+    } else if (column == kStart) {
+      AppendTimeText(text, call.start);
+    } else if (const auto duration = Duration(call)) {
+      AppendDurationText(text, *duration);
+    } else {
+      text += '-';
+    }
+  }
+
+  static std::size_t CountedWidth(const Call& call, Column column) {
+    if (column == kStart) {
+      return TimeTextWidth(call.start);
+    }
+    const auto duration = Duration(call);
+    return duration ? DurationTextWidth(*duration) : 1;
+  }
+
+  static std::string_view Identifier(const Call& call, Column column) {
+    return (column == kCaller ? call.caller : column == kCalled ? call.called : call.connected).Last();
+  }
+
+  // The short name of the call's last state, made once for each state.
+  const std::string& FinalName(const Call& call) {
+    static const std::string kNone;
+    const auto state = FinalState(call);
+    if (!state) {
+      return kNone;
+    }
+    auto found = finalNames_.find(*state);
+    if (found == finalNames_.end()) {
+      found = finalNames_.emplace(*state, ShortStateName(*state)).first;
+    }
+    return found->second;
+  }
+
+  bool utf8_;
+  std::string scratch_;
+  std::unordered_map<DWORD, std::string> finalNames_;
 };
 
 }  // namespace
@@ -284,15 +422,7 @@ Selection Select(const Report& report, const Filter& filter) {
   selection.utf8 = report.utf8;
   std::vector<bool> sessionUsed(report.sessions.size(), false);
   for (const Call& call : report.calls) {
-    if (filter.handle && call.handle != *filter.handle) {
-      continue;
-    }
-    const std::int64_t timeOfDay = call.start % kMsPerDay;
-    if (filter.from && filter.to && *filter.to < *filter.from) {
-      if (timeOfDay < *filter.from && timeOfDay > *filter.to) {
-        continue;
-      }
-    } else if ((filter.from && timeOfDay < *filter.from) || (filter.to && timeOfDay > *filter.to)) {
+    if (!Admits(filter, call)) {
       continue;
     }
     selection.calls.push_back(&call);
@@ -309,6 +439,17 @@ Selection Select(const Report& report, const Filter& filter) {
   return selection;
 }
 
+bool Admits(const Filter& filter, const Call& call) {
+  if (filter.handle && call.handle != *filter.handle) {
+    return false;
+  }
+  const std::int64_t timeOfDay = call.start % kMsPerDay;
+  if (filter.from && filter.to && *filter.to < *filter.from) {
+    return timeOfDay >= *filter.from || timeOfDay <= *filter.to;
+  }
+  return !((filter.from && timeOfDay < *filter.from) || (filter.to && timeOfDay > *filter.to));
+}
+
 Summary Summarise(const Selection& selection) {
   Summary summary;
   summary.calls = selection.calls.size();
@@ -322,49 +463,70 @@ Summary Summarise(const Selection& selection) {
   return summary;
 }
 
+namespace {
+
+// Appends one row of the table (the titles when call is null): each cell
+// padded to its column's width and two blanks, the last one not.
+void AppendRow(std::string& rows, TableCells& cells, const Call* call, const std::size_t* widths) {
+  for (std::size_t i = 0; i < kColumnCount; ++i) {
+    std::size_t width = kColumnTitles[i].size();
+    if (call == nullptr) {
+      rows += kColumnTitles[i];
+    } else {
+      width = cells.Append(rows, *call, static_cast<Column>(i));
+    }
+    if (i + 1 < kColumnCount && width < widths[i] + 2) {
+      rows.append(widths[i] + 2 - width, ' ');
+    }
+  }
+  rows += '\n';
+}
+
+// The widths of the table's columns when the calls come one at a time:
+// handle, start (with "+12d " in front), duration, outcome, caller, called,
+// connected. A wider cell pushes the rest of its row on.
+constexpr std::size_t kFixedWidths[kColumnCount] = {8, 16, 9, 10, 18, 18, 18, 11};
+
+void WriteFixedRow(std::ostream& out, const Call* call, bool utf8) {
+  const InputTexts texts(utf8);
+  TableCells cells(utf8);
+  std::string row;
+  AppendRow(row, cells, call, kFixedWidths);
+  out.write(row.data(), static_cast<std::streamsize>(row.size()));
+}
+
+}  // namespace
+
+void WriteTableHeading(std::ostream& out) { WriteFixedRow(out, nullptr, false); }
+
+void WriteTableRow(std::ostream& out, const Call& call, bool utf8) { WriteFixedRow(out, &call, utf8); }
+
 void WriteTable(std::ostream& out, const Report& report, const Selection& selection) {
   const InputTexts texts(selection.utf8);
   // Two passes: the widths first, then the rows, so that no row is kept.
-  constexpr std::size_t kColumnCount = std::size(kColumns);
+  TableCells cells(selection.utf8);
   std::size_t widths[kColumnCount];
   for (std::size_t i = 0; i < kColumnCount; ++i) {
-    widths[i] = Width(kColumns[i].title);
+    widths[i] = kColumnTitles[i].size();
   }
   for (const Call* call : selection.calls) {
     for (std::size_t i = 0; i < kColumnCount; ++i) {
-      const Column& column = kColumns[i];
-      const std::string_view raw =
-          column.identifier != nullptr ? ((*call).*(column.identifier)).Last() : std::string_view();
-      std::size_t width = 0;
-      if (column.identifier == nullptr) {
-        width = Width(column.value(*call));  // the report's own words and numbers
-      } else {
-        width = !selection.utf8 && PlainCp1252(raw) ? raw.size() : Width(Visible(column.value(*call)));
-      }
-      widths[i] = std::max(widths[i], width);
+      widths[i] = std::max(widths[i], cells.WidthOf(*call, static_cast<Column>(i)));
     }
   }
-  // Each row is composed in one buffer and written at once.
-  std::string row;
-  const auto writeRow = [&](const auto& cell) {
-    row.clear();
-    for (std::size_t i = 0; i < kColumnCount; ++i) {
-      const std::string text = cell(i);
-      row += text;
-      const std::size_t width = Width(text);
-      if (i + 1 < kColumnCount && width < widths[i] + 2) {
-        row.append(widths[i] + 2 - width, ' ');
-      }
-    }
-    row += '\n';
-    out.write(row.data(), static_cast<std::streamsize>(row.size()));
-  };
-  writeRow([](std::size_t i) { return std::string(kColumns[i].title); });
+  // The rows are gathered in one buffer and written some 64 KiB at a time.
+  constexpr std::size_t kGathered = 64 * 1024;
+  std::string rows;
+  rows.reserve(kGathered + 4096);
+  AppendRow(rows, cells, nullptr, widths);
   for (const Call* call : selection.calls) {
-    writeRow([call](std::size_t i) {
-      return kColumns[i].identifier != nullptr ? Visible(kColumns[i].value(*call)) : kColumns[i].value(*call);
-    });
+    AppendRow(rows, cells, call, widths);
+    if (rows.size() >= kGathered) {
+      out.write(rows.data(), static_cast<std::streamsize>(rows.size()));
+      rows.clear();
+    }
   }
+  out.write(rows.data(), static_cast<std::streamsize>(rows.size()));
 
   const Summary summary = Summarise(selection);
   out << '\n' << "Calls: " << summary.calls;
@@ -410,58 +572,86 @@ void WriteTable(std::ostream& out, const Report& report, const Selection& select
 
 void WriteCsv(std::ostream& out, const Selection& selection) {
   const InputTexts texts(selection.utf8);
+  WriteCsvHeading(out);
+  for (const Call* call : selection.calls) {
+    WriteCsvRow(out, *call, selection.utf8);
+  }
+}
+
+void WriteCsvHeading(std::ostream& out) {
   out << "handle,session,start,end,duration_ms,outcome,caller,caller_earlier,called,called_earlier,connected,"
          "connected_earlier,origin,reason,origin_or_reason,offering_to_connected_ms,connected_ms,final_state,"
          "states\r\n";
-  for (const Call* call : selection.calls) {
-    std::string states;
-    for (const StateChange& change : call->states) {
-      states += (states.empty() ? "" : " ") + ShortStateName(change.state);
-    }
-    const std::string fields[] = {
-        HandleText(call->handle),
-        std::to_string(call->session + 1),
-        TimeText(call->start),
-        call->ended ? TimeText(call->lastSeen) : "",
-        OptionalMs(Duration(*call)),
-        OutcomeText(CallOutcome(*call)),
-        Utf8(call->caller.Last()),
-        Utf8(Earlier(call->caller)),
-        Utf8(call->called.Last()),
-        Utf8(Earlier(call->called)),
-        Utf8(call->connected.Last()),
-        Utf8(Earlier(call->connected)),
-        OriginText(*call),
-        ReasonText(*call),
-        OriginOrReasonText(*call),
-        OptionalMs(OfferingToConnected(*call)),
-        std::to_string(TimeConnected(*call)),
-        FinalStateText(*call, true),
-        states,
-    };
-    bool first = true;
-    for (const std::string& field : fields) {
-      out << (first ? "" : ",") << CsvField(field);
-      first = false;
-    }
-    out << "\r\n";
+}
+
+void WriteCsvRow(std::ostream& out, const Call& callRef, bool utf8) {
+  const InputTexts texts(utf8);
+  const Call* const call = &callRef;
+  std::string states;
+  for (const StateChange& change : call->states) {
+    states += (states.empty() ? "" : " ") + ShortStateName(change.state);
   }
+  const std::string fields[] = {
+      HandleText(call->handle),
+      std::to_string(call->session + 1),
+      TimeText(call->start),
+      call->ended ? TimeText(call->lastSeen) : "",
+      OptionalMs(Duration(*call)),
+      OutcomeText(CallOutcome(*call)),
+      Utf8(call->caller.Last()),
+      Utf8(Earlier(call->caller)),
+      Utf8(call->called.Last()),
+      Utf8(Earlier(call->called)),
+      Utf8(call->connected.Last()),
+      Utf8(Earlier(call->connected)),
+      OriginText(*call),
+      ReasonText(*call),
+      OriginOrReasonText(*call),
+      OptionalMs(OfferingToConnected(*call)),
+      std::to_string(TimeConnected(*call)),
+      FinalStateText(*call, true),
+      states,
+  };
+  bool first = true;
+  for (const std::string& field : fields) {
+    out << (first ? "" : ",") << CsvField(field);
+    first = false;
+  }
+  out << "\r\n";
 }
 
 namespace {
 
-// A whole number in decimal, as JSON writes it: the digits from the back
-// into a small buffer, appended at once.
+// The two digits of 0 to 99, one pair after the other.
+constexpr auto kDigitPairs = [] {
+  std::array<char, 200> pairs{};
+  for (std::size_t i = 0; i < 100; ++i) {
+    pairs[2 * i] = static_cast<char>('0' + i / 10);
+    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+  }
+  return pairs;
+}();
+
+// A whole number in decimal, as JSON writes it: the digits from the back,
+// two at a time, into a small buffer, appended at once.
 void AppendNumber(std::string& text, std::int64_t value) {
   char digits[24];
   char* const end = digits + sizeof digits;
   char* first = end;
   std::uint64_t magnitude =
       value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-  do {
-    *--first = static_cast<char>('0' + magnitude % 10);
-    magnitude /= 10;
-  } while (magnitude != 0);
+  while (magnitude >= 100) {
+    const std::size_t pair = 2 * (magnitude % 100);
+    magnitude /= 100;
+    *--first = kDigitPairs[pair + 1];
+    *--first = kDigitPairs[pair];
+  }
+  if (magnitude >= 10) {
+    *--first = kDigitPairs[2 * magnitude + 1];
+    *--first = kDigitPairs[2 * magnitude];
+  } else {
+    *--first = static_cast<char>('0' + magnitude);
+  }
   if (value < 0) {
     *--first = '-';
   }
@@ -487,25 +677,28 @@ void AppendJsonText(std::string& text, std::string_view raw) {
   }
 }
 
-void AppendJsonHistory(std::string& text, const char* name, const IdentifierHistory& history) {
+void AppendJsonHistory(std::string& text, std::string_view name, const IdentifierHistory& history) {
   text += '"';
   text += name;
-  text += "\":";
+  text += "\":"sv;
   AppendJsonText(text, history.Last());
-  text += ",\"";
+  text += ",\""sv;
   text += name;
-  text += "_earlier\":[";
-  bool first = true;
-  for (const std::string_view value : history.Earlier()) {
-    text += first ? "" : ",";
-    AppendJsonText(text, value);
-    first = false;
+  text += "_earlier\":["sv;
+  if (history.HasEarlier()) {
+    bool first = true;
+    for (const std::string_view value : history.Earlier()) {
+      text += first ? ""sv : ","sv;
+      AppendJsonText(text, value);
+      first = false;
+    }
   }
   text += ']';
 }
 
 // The JSON of a state and its mode, ",\"state\":...,\"mode\":...", made once
-// for each pair the calls hold.
+// for each pair the calls hold; and the names of origins, reasons and final
+// states as JSON strings, made once for each value.
 class StateJson {
  public:
   const std::string& Of(DWORD state, DWORD mode) {
@@ -522,66 +715,87 @@ class StateJson {
     return found->second;
   }
 
+  enum class Name { kOrigin, kReason, kState };
+  // The name of the value as a JSON string; "" for 0 (none named).
+  const std::string& NameOf(Name kind, DWORD value) {
+    const std::uint64_t key = (std::uint64_t{static_cast<unsigned>(kind)} << 32) | value;
+    auto found = names_.find(key);
+    if (found == names_.end()) {
+      std::string text;
+      AppendJsonString(text, value == 0 && kind != Name::kState ? std::string()
+                             : kind == Name::kOrigin            ? CallOriginName(value)
+                             : kind == Name::kReason            ? CallReasonName(value)
+                                                                : CallStateName(value));
+      found = names_.emplace(key, std::move(text)).first;
+    }
+    return found->second;
+  }
+
  private:
   std::unordered_map<std::uint64_t, std::string> texts_;
+  std::unordered_map<std::uint64_t, std::string> names_;
 };
 
 // One call as a JSON object, composed in one string and written at once.
 void WriteJsonCall(std::ostream& out, const Call& call, StateJson& stateJson, std::string& text) {
   text.clear();
-  text += "{\"handle\":\"";
+  text += "{\"handle\":\""sv;
   AppendHexUpper(text, call.handle, 8);
-  text += "\",\"session\":";
+  text += "\",\"session\":"sv;
   AppendNumber(text, static_cast<std::int64_t>(call.session + 1));
-  text += ",\"start\":\"";
+  text += ",\"start\":\""sv;
   AppendTimeText(text, call.start);
-  text += "\",\"start_ms\":";
+  text += "\",\"start_ms\":"sv;
   AppendNumber(text, call.start);
-  text += ",\"end\":";
+  text += ",\"end\":"sv;
   if (call.ended) {
     text += '"';
     AppendTimeText(text, call.lastSeen);
     text += '"';
   } else {
-    text += "null";
+    text += "null"sv;
   }
-  text += ",\"duration_ms\":";
+  text += ",\"duration_ms\":"sv;
   AppendOptionalNumber(text, Duration(call));
-  text += ",\"outcome\":\"";
+  text += ",\"outcome\":\""sv;
   text += OutcomeText(CallOutcome(call));
-  text += "\",";
-  AppendJsonHistory(text, "caller", call.caller);
+  text += "\","sv;
+  AppendJsonHistory(text, "caller"sv, call.caller);
   text += ',';
-  AppendJsonHistory(text, "called", call.called);
+  AppendJsonHistory(text, "called"sv, call.called);
   text += ',';
-  AppendJsonHistory(text, "connected", call.connected);
-  text += ",\"origin\":";
-  AppendJsonString(text, OriginText(call));
-  text += ",\"reason\":";
-  AppendJsonString(text, ReasonText(call));
-  text += ",\"origin_or_reason\":";
-  AppendJsonString(text, OriginOrReasonText(call));
-  text += ",\"ended_without_idle\":";
-  text += call.endedWithoutIdle ? "true" : "false";
-  text += ",\"offering_to_connected_ms\":";
+  AppendJsonHistory(text, "connected"sv, call.connected);
+  text += ",\"origin\":"sv;
+  text += stateJson.NameOf(StateJson::Name::kOrigin, call.origin);
+  text += ",\"reason\":"sv;
+  text += stateJson.NameOf(StateJson::Name::kReason, call.reason);
+  text += ",\"origin_or_reason\":"sv;
+  text += stateJson.NameOf(StateJson::Name::kOrigin, call.originOrReason);
+  text += ",\"ended_without_idle\":"sv;
+  text += call.endedWithoutIdle ? "true"sv : "false"sv;
+  text += ",\"offering_to_connected_ms\":"sv;
   AppendOptionalNumber(text, OfferingToConnected(call));
-  text += ",\"connected_ms\":";
+  text += ",\"connected_ms\":"sv;
   AppendNumber(text, TimeConnected(call));
-  text += ",\"final_state\":";
-  AppendJsonString(text, FinalStateText(call, true));
-  text += ",\"states\":[";
+  text += ",\"final_state\":"sv;
+  if (const auto state = FinalState(call)) {
+    text += stateJson.NameOf(StateJson::Name::kState, *state);
+  } else {
+    text += "\"\""sv;
+  }
+  text += ",\"states\":["sv;
   for (std::size_t i = 0; i < call.states.size(); ++i) {
     const StateChange& change = call.states[i];
-    text += i > 0 ? ",{\"time\":\"" : "{\"time\":\"";
+    text += i > 0 ? ",{\"time\":\""sv : "{\"time\":\""sv;
     AppendTimeText(text, change.time);
-    text += "\",\"time_ms\":";
+    text += "\",\"time_ms\":"sv;
     AppendNumber(text, change.time);
     text += stateJson.Of(change.state, change.mode);
-    text += ",\"line\":";
+    text += ",\"line\":"sv;
     AppendNumber(text, change.lineNumber);
     text += '}';
   }
-  text += "]}";
+  text += "]}"sv;
   out.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
@@ -639,6 +853,20 @@ void WriteJson(std::ostream& out, const Report& report, const Selection& selecti
       << ",\"lines_without_call\":" << report.linesWithoutCall << ",\"clock_steps\":" << report.clockSteps
       << ",\"last_line_cut\":" << (report.lastLineCut ? "true" : "false") << ",\"encoding\":\""
       << (report.utf8 ? "UTF-8" : "cp1252") << "\"}}\n";
+}
+
+struct JsonLineWriter::Parts {
+  StateJson stateJson;
+  std::string text;
+};
+
+JsonLineWriter::JsonLineWriter() : parts_(std::make_unique<Parts>()) {}
+JsonLineWriter::~JsonLineWriter() = default;
+
+void JsonLineWriter::Write(std::ostream& out, const Call& call, bool utf8) {
+  const InputTexts texts(utf8);
+  WriteJsonCall(out, call, parts_->stateJson, parts_->text);
+  out.put('\n');
 }
 
 }  // namespace ordalyn::report

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <iosfwd>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,6 +33,8 @@ struct Selection {
 };
 
 Selection Select(const Report& report, const Filter& filter);
+// Whether the call passes the filter.
+bool Admits(const Filter& filter, const Call& call);
 
 struct Summary {
   std::size_t calls = 0;
@@ -49,9 +52,33 @@ void WriteTable(std::ostream& out, const Report& report, const Selection& select
 // telephone number (digits, blanks and "()-./"), gets a "'" in front, so that
 // a spreadsheet takes it as text, not as a formula.
 void WriteCsv(std::ostream& out, const Selection& selection);
+// The same for calls that come one at a time: the header row, then a row per
+// call (utf8: its texts are UTF-8 already).
+void WriteCsvHeading(std::ostream& out);
+void WriteCsvRow(std::ostream& out, const Call& call, bool utf8);
+// The table's heading and rows for calls that come one at a time: the
+// columns have fixed widths (a start time of 16 characters, 18 for each
+// party), and a wider cell pushes the rest of its row on.
+void WriteTableHeading(std::ostream& out);
+void WriteTableRow(std::ostream& out, const Call& call, bool utf8);
 // The cell as WriteCsv writes it, quotes included.
 std::string CsvField(std::string_view text);
 void WriteJson(std::ostream& out, const Report& report, const Selection& selection);
+
+// Writes calls one at a time, each on a line of its own as the very object
+// WriteJson writes into "calls" (JSON Lines).
+class JsonLineWriter {
+ public:
+  JsonLineWriter();
+  ~JsonLineWriter();
+  JsonLineWriter(const JsonLineWriter&) = delete;
+  JsonLineWriter& operator=(const JsonLineWriter&) = delete;
+  void Write(std::ostream& out, const Call& call, bool utf8);
+
+ private:
+  struct Parts;
+  std::unique_ptr<Parts> parts_;
+};
 // The page shows the summary, the sessions, a timeline and the table; the
 // timeline's hover texts are the trace lines of the states when the report
 // kept them. A link may choose the timeline's window: "page.html#w=600000&p=0"

@@ -151,7 +151,17 @@ void TraceReader::EndInput() {
   errorTextLinesLeft_ = 0;
 }
 
+bool TraceReader::Utf8SoFar() const {
+  return encoding_ == InputEncoding::kUtf8 ||
+         (encoding_ == InputEncoding::kAuto && utf8MultiByte_ && !utf8Invalid_);
+}
+
 Report TraceReader::Finish() {
+  if (sink_) {
+    HandOnOpenCalls();
+    report_.calls.clear();
+    freeSlots_.clear();
+  }
   handles_.clear();
   // A handle seen only in LINE_CALLINFO lines (the trace began after its
   // call's states) makes no call of its own.
@@ -195,6 +205,7 @@ void TraceReader::ReadLine(std::string_view line, bool cut) {
       return;
     }
     if (StartsWith(line, kHeaderStart)) {
+      laterHeaders_ += lineNumber_ > 1 ? 1 : 0;
       StartSession();
       headerLinesLeft_ = kHeaderLinesAfterStart;
       errorTextLinesLeft_ = 0;
@@ -252,10 +263,52 @@ void TraceReader::StartSession() {
 
 // Logoff or a new session: TAPI's shutdown ends every call handle, so a call
 // still open now stays open in the report, and its handle begins a new call.
-void TraceReader::EndSession() { handles_.clear(); }
+void TraceReader::EndSession() {
+  if (sink_) {
+    HandOnOpenCalls();
+    recentlyEnded_.Clear();
+  }
+  handles_.clear();
+}
+
+// Streaming: the call at index goes to the sink, and its place is free.
+void TraceReader::HandOn(std::size_t index) {
+  Call& call = report_.calls[index];
+  if (call.announced || !call.states.empty()) {
+    sink_(call, Utf8SoFar());
+  }
+  call = Call();
+  freeSlots_.push_back(index);
+}
+
+// Streaming: the calls still open, oldest first, as open calls.
+void TraceReader::HandOnOpenCalls() {
+  std::vector<std::size_t> open;
+  for (const auto& [handle, slot] : handles_) {
+    if (slot.open) {
+      open.push_back(slot.index);
+    }
+  }
+  std::sort(open.begin(), open.end(), [this](std::size_t a, std::size_t b) {
+    return report_.calls[a].startElapsed < report_.calls[b].startElapsed ||
+           (report_.calls[a].startElapsed == report_.calls[b].startElapsed && a < b);
+  });
+  for (const std::size_t index : open) {
+    HandOn(index);
+  }
+  handles_.clear();
+}
 
 Call& TraceReader::BeginCall(DWORD handle, TraceTime time) {
-  Call call;
+  // A streamed call that was handed on left its place free.
+  std::size_t index = report_.calls.size();
+  if (freeSlots_.empty()) {
+    report_.calls.emplace_back();
+  } else {
+    index = freeSlots_.back();
+    freeSlots_.pop_back();
+  }
+  Call& call = report_.calls[index];
   call.handle = handle;
   call.session = report_.sessions.size() - 1;
   call.start = time;
@@ -263,9 +316,8 @@ Call& TraceReader::BeginCall(DWORD handle, TraceTime time) {
   call.startElapsed = lastElapsed_;
   call.lastElapsed = lastElapsed_;
   call.states.reserve(6);  // the usual life of a call, without growing
-  report_.calls.push_back(std::move(call));
-  handles_[handle] = HandleCall{report_.calls.size() - 1, true};
-  return report_.calls.back();
+  handles_[handle] = HandleCall{index, true};
+  return call;
 }
 
 bool TraceReader::ReadText(std::string_view text, TraceTime time) {
@@ -399,12 +451,19 @@ void TraceReader::ReadEvent(const EventLineView& event, TraceTime time) {
       Call& earlier = report_.calls[slot->index];
       earlier.ended = true;
       earlier.endedWithoutIdle = true;
+      if (sink_) {
+        HandOn(slot->index);
+      }
     }
     BeginCall(event.handle, time).announced = true;
     return;
   }
-  if (slot == nullptr ||
-      (!slot->open && isState && (state == LINECALLSTATE_OFFERING || IsDialingState(state)))) {
+  const bool begins = isState && (state == LINECALLSTATE_OFFERING || IsDialingState(state));
+  if (slot == nullptr && !begins && sink_ && recentlyEnded_.Contains(event.handle)) {
+    ++report_.linesAfterEnd;  // its call has been handed on already
+    return;
+  }
+  if (slot == nullptr || (!slot->open && begins)) {
     BeginCall(event.handle, time);
     slot = &handles_[event.handle];
   }
@@ -446,6 +505,11 @@ void TraceReader::ReadEvent(const EventLineView& event, TraceTime time) {
     if (state == LINECALLSTATE_IDLE) {
       call->ended = true;
       slot->open = false;
+      if (sink_) {
+        HandOn(slot->index);
+        handles_.erase(event.handle);
+        recentlyEnded_.Add(event.handle);
+      }
     }
   }
 }

@@ -13,11 +13,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "report/callmodel.h"
+#include "report/callstream.h"
 #include "tapi/traceformat.h"
 
 namespace ordalyn::report {
@@ -47,6 +50,24 @@ class TraceReader {
   // What was read; call once, after the last EndInput.
   Report Finish();
 
+  // How many ended handles a streaming reader remembers.
+  static constexpr std::size_t kRecentHandles = 4096;
+  // A call and whether its texts are UTF-8 (by the bytes read so far).
+  using CallSink = std::function<void(const Call& call, bool utf8)>;
+  // Hands every call to sink as it ends and then forgets it, so that memory
+  // stays bounded by the calls open at once: at IDLE, when a new
+  // LINE_APPNEWCALL ends it, and the calls still open when their session
+  // ends or in Finish (oldest first, without the calls that never had a
+  // state). The Report from Finish then holds no calls. Lines for one of the
+  // last kRecentHandles ended handles that begin no new call are counted in
+  // Report::linesAfterEnd and change nothing. Call before the first Feed.
+  void StreamCalls(CallSink sink) { sink_ = std::move(sink); }
+  // Whether the texts read so far are UTF-8, as Finish would decide now.
+  bool Utf8SoFar() const;
+  // How many log headers were read so far below the first line of their
+  // input: new traces written after an earlier one.
+  std::uint64_t LaterHeadersSoFar() const { return laterHeaders_; }
+
  private:
   // What a handle stands for: its latest call, and whether that has ended.
   struct HandleCall {
@@ -64,6 +85,8 @@ class TraceReader {
   void StartSession();
   void EndSession();
   Call& BeginCall(DWORD handle, TraceTime time);
+  void HandOn(std::size_t index);
+  void HandOnOpenCalls();
   TraceTime Absolute(std::int64_t timeOfDay);
 
   bool keepLines_;
@@ -89,6 +112,12 @@ class TraceReader {
   bool utf8Invalid_ = false;
   // Every handle seen in the current session and its latest call.
   std::unordered_map<DWORD, HandleCall> handles_;
+  // Streaming: where the calls go, the handles that ended last, and the
+  // places in report_.calls that handed-on calls left free.
+  CallSink sink_;
+  RecentHandles recentlyEnded_{kRecentHandles};
+  std::vector<std::size_t> freeSlots_;
+  std::uint64_t laterHeaders_ = 0;
 };
 
 }  // namespace ordalyn::report

@@ -1,6 +1,7 @@
 #include "tapi/traceformat.h"
 
 #include <cstring>
+#include <iterator>
 
 #include "tapi/tapiutil.h"
 #include "util/utools.h"
@@ -18,55 +19,61 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() && std::memcmp(text.data(), prefix.data(), prefix.size()) == 0;
 }
 
-// Every label begins " -": the dash is looked for first, as it is rare in a
-// line, and the whole label only where it stands. From the position from on.
-std::size_t Find(std::string_view text, std::string_view label, std::size_t from = 0) {
-  for (std::size_t dashFrom = from + 1; dashFrom < text.size();) {
-    const void* dash = std::memchr(text.data() + dashFrom, '-', text.size() - dashFrom);
-    if (dash == nullptr) {
-      break;
+// "p1|p2|p3" at the end of every event line, after " - ", read from the
+// back: each parameter 1 to 8 upper-case hexadecimal digits (written "%X";
+// a hand-edited trace may add zeros). Where p1 begins, or npos when the line
+// does not end so.
+std::size_t ReadParamsAtEnd(std::string_view text, EventLineView& line) {
+  constexpr std::size_t kMaxDigits = 8;
+  std::uint32_t values[3] = {};
+  std::size_t end = text.size();
+  for (int i = 2;; --i) {
+    // The digits from the back, each in its place.
+    std::uint32_t value = 0;
+    std::size_t begin = end;
+    unsigned shift = 0;
+    for (; begin > 0 && shift <= 4 * kMaxDigits; --begin, shift += 4) {
+      const unsigned digit = detail::kHexDigits[static_cast<unsigned char>(text[begin - 1])];
+      if (digit >= 16) {
+        break;
+      }
+      value |= shift < 32 ? digit << shift : 0;
     }
-    const auto at = static_cast<std::size_t>(static_cast<const char*>(dash) - text.data()) - 1;
-    if (text.size() - at >= label.size() && std::memcmp(text.data() + at, label.data(), label.size()) == 0) {
-      return at;
+    if (begin == end || end - begin > kMaxDigits) {
+      return std::string_view::npos;
     }
-    dashFrom = at + 2;
+    values[i] = value;
+    if (i == 0) {
+      if (begin < kParamsStart.size() || std::memcmp(text.data() + begin - kParamsStart.size(),
+                                                     kParamsStart.data(), kParamsStart.size()) != 0) {
+        return std::string_view::npos;
+      }
+      line.param1 = values[0];
+      line.param2 = values[1];
+      line.param3 = values[2];
+      return begin;
+    }
+    if (begin == 0 || text[begin - 1] != kParamSeparator) {
+      return std::string_view::npos;
+    }
+    end = begin - 1;
   }
-  return std::string_view::npos;
 }
 
-// The raw parameters are written "%X"; a hand-edited trace may add zeros.
-std::optional<std::uint32_t> ReadParam(std::string_view digits) { return ReadHex(digits, kHexLeadingZeros); }
-
-// "p1|p2|p3" at the end of every event line.
-bool ReadParams(std::string_view text, EventLineView& line) {
-  // A few characters: a plain loop, no memchr calls.
-  std::size_t first = 0;
-  while (first < text.size() && text[first] != kParamSeparator) {
-    ++first;
-  }
-  std::size_t second = first + 1;
-  while (second < text.size() && text[second] != kParamSeparator) {
-    ++second;
-  }
-  if (second >= text.size()) {
-    return false;
-  }
-  const auto p1 = ReadParam(text.substr(0, first));
-  const auto p2 = ReadParam(text.substr(first + 1, second - first - 1));
-  const auto p3 = ReadParam(text.substr(second + 1));
-  if (!p1 || !p2 || !p3) {
-    return false;
-  }
-  line.param1 = *p1;
-  line.param2 = *p2;
-  line.param3 = *p3;
-  return true;
-}
-
+// The handle's eight upper-case hexadecimal digits.
 std::optional<std::uint32_t> ReadHandle(std::string_view text) {
-  return text.size() == static_cast<std::size_t>(kHandleDigits) ? ReadHex(text, kHexLeadingZeros)
-                                                                : std::nullopt;
+  static_assert(kHandleDigits == 8);
+  if (text.size() != static_cast<std::size_t>(kHandleDigits)) {
+    return std::nullopt;
+  }
+  std::uint32_t value = 0;
+  unsigned refused = 0;
+  for (const char c : text) {
+    const unsigned digit = detail::kHexDigits[static_cast<unsigned char>(c)];
+    refused |= digit;
+    value = value << 4 | (digit & 0xF);
+  }
+  return refused < 16 ? std::optional(value) : std::nullopt;
 }
 
 // "ORIGIN", "REASON" or "ORIGIN, REASON": the origin is written first and
@@ -143,11 +150,13 @@ void Note(std::size_t at, std::size_t (&positions)[Pieces::kKept], int& count) {
   ++count;
 }
 
-// From the dash at position from on.
-Pieces FindPieces(std::string_view text, std::size_t from) {
+// From the dash at position from on, up to the raw parameters' " - " at
+// paramsAt (which is lastDash).
+Pieces FindPieces(std::string_view text, std::size_t from, std::size_t paramsAt) {
   Pieces pieces;
-  while (from + 1 < text.size()) {
-    const void* found = std::memchr(text.data() + from, '-', text.size() - from - 1);
+  pieces.lastDash = paramsAt;
+  while (from < paramsAt) {
+    const void* found = std::memchr(text.data() + from, '-', paramsAt - from);
     if (found == nullptr) {
       break;
     }
@@ -158,7 +167,6 @@ Pieces FindPieces(std::string_view text, std::size_t from) {
     }
     const std::size_t at = dash - 1;
     const std::string_view rest = text.substr(at);
-    pieces.lastDash = at;
     if (rest.size() > 3 && rest[3] == '(') {
       pieces.lastGroup = at;
     } else if (StartsWith(rest, kCalledLabel)) {
@@ -211,13 +219,89 @@ bool ReadCallInfo(std::string_view body, const Pieces& pieces, std::size_t end, 
   return true;
 }
 
-}  // namespace
-
-bool NamesCallHandle(DWORD message) {
-  return message == LINE_APPNEWCALL || message == LINE_CALLSTATE || message == LINE_CALLINFO;
+// The message name: "LINE_...", "PHONE_..." or the fallback "Unknown (      1B)",
+// ended by ':' or ' '. The messages that make up most of a trace are
+// compared whole first.
+bool ReadMessageName(std::string_view text, DWORD& message, std::size_t& nameEnd) {
+  static const DWORD kFrequent[] = {LINE_CALLSTATE, LINE_CALLINFO, LINE_APPNEWCALL, LINE_LINEDEVSTATE};
+  static const std::string kFrequentNames[] = {LineMessageName(kFrequent[0]), LineMessageName(kFrequent[1]),
+                                               LineMessageName(kFrequent[2]), LineMessageName(kFrequent[3])};
+  for (std::size_t i = 0; i < std::size(kFrequent); ++i) {
+    const std::string& name = kFrequentNames[i];
+    if (text.size() > name.size() && (text[name.size()] == ':' || text[name.size()] == ' ') &&
+        std::memcmp(text.data(), name.data(), name.size()) == 0) {
+      message = kFrequent[i];
+      nameEnd = name.size();
+      return true;
+    }
+  }
+  if (StartsWith(text, "Unknown (")) {
+    nameEnd = 18;
+  } else if (StartsWith(text, "LINE_") || StartsWith(text, "PHONE_")) {
+    // Not find_first_of: it calls memchr once for every character.
+    nameEnd = 0;
+    while (nameEnd < text.size() && text[nameEnd] != ':' && text[nameEnd] != ' ') {
+      ++nameEnd;
+    }
+  } else {
+    return false;
+  }
+  if (nameEnd > text.size()) {
+    return false;
+  }
+  const auto value = LineMessageValue(text.substr(0, nameEnd));
+  if (!value) {
+    return false;
+  }
+  message = *value;
+  return true;
 }
 
-bool CarriesCallInfo(DWORD message) { return message == LINE_CALLSTATE || message == LINE_CALLINFO; }
+// The detail a LINE_CALLSTATE or LINE_CALLINFO line shows for its raw
+// parameters: the state's name and mode ("LINECALLSTATE_OFFERING; ACTIVE"),
+// or the names of the information flags. A line is read by comparing its
+// detail with this text, made once for each value and kept in a small cache.
+const std::string& ExpectedDetail(DWORD message, std::uint32_t param1, std::uint32_t param2) {
+  struct Entry {
+    bool made = false;
+    DWORD message = 0;
+    std::uint32_t param1 = 0;
+    std::uint32_t param2 = 0;
+    std::string text;
+  };
+  constexpr unsigned kEntryBits = 6;
+  constexpr std::size_t kEntries = std::size_t{1} << kEntryBits;
+  thread_local Entry entries[kEntries];
+  if (message != LINE_CALLSTATE) {
+    param1 &= kNamedCallInfoStates;
+    param2 = 0;
+  }
+  const std::uint32_t mixed = param1 * 0x9E3779B1u + param2 * 0x85EBCA77u + message * 0xC2B2AE3Du;
+  // A value's text is looked for in a few slots from its own on; when all
+  // of them hold others, its own slot is made anew.
+  constexpr std::size_t kProbes = 4;
+  const std::size_t home = (mixed * 0x9E3779B1u) >> (32 - kEntryBits);
+  Entry* entry = &entries[home];
+  for (std::size_t probe = 0; probe < kProbes; ++probe) {
+    Entry& candidate = entries[(home + probe) % kEntries];
+    if (!candidate.made ||
+        (candidate.message == message && candidate.param1 == param1 && candidate.param2 == param2)) {
+      entry = &candidate;
+      break;
+    }
+  }
+  if (!entry->made || entry->message != message || entry->param1 != param1 || entry->param2 != param2) {
+    entry->made = true;
+    entry->message = message;
+    entry->param1 = param1;
+    entry->param2 = param2;
+    entry->text = message == LINE_CALLSTATE ? CallStateName(param1) + CallStateModeText(param1, param2)
+                                            : CallInfoStatesText(param1);
+  }
+  return entry->text;
+}
+
+}  // namespace
 
 void AppendEventLine(std::string& text, DWORD message, std::uint32_t handle, const CallInfo* info,
                      std::uint32_t param1, std::uint32_t param2, std::uint32_t param3) {
@@ -266,92 +350,58 @@ void AppendEventLine(std::string& text, DWORD message, std::uint32_t handle, con
 }
 
 std::optional<EventLineView> ReadEventLine(std::string_view text) {
-  // The message name: "LINE_...", "PHONE_..." or the fallback "Unknown (      1B)".
-  std::size_t nameEnd = 0;
-  if (StartsWith(text, "Unknown (")) {
-    nameEnd = 18;
-  } else if (StartsWith(text, "LINE_") || StartsWith(text, "PHONE_")) {
-    // Not find_first_of: it calls memchr once for every character.
-    nameEnd = 0;
-    while (nameEnd < text.size() && text[nameEnd] != ':' && text[nameEnd] != ' ') {
-      ++nameEnd;
-    }
-  } else {
-    return std::nullopt;
-  }
-  if (nameEnd > text.size()) {
-    return std::nullopt;
-  }
   EventLineView line;
-  const auto message = LineMessageValue(text.substr(0, nameEnd));
-  if (!message) {
+  std::size_t nameEnd = 0;
+  if (!ReadMessageName(text, line.message, nameEnd)) {
     return std::nullopt;
   }
-  line.message = *message;
-  std::string_view rest = text.substr(nameEnd);
-
+  const std::string_view rest = text.substr(nameEnd);
+  // The raw parameters end every event line; what stands before them is
+  // checked against them and against the message's fixed order of fields.
+  const std::size_t paramsAt = ReadParamsAtEnd(rest, line);
+  if (paramsAt == std::string_view::npos) {
+    return std::nullopt;
+  }
   if (!NamesCallHandle(line.message)) {
-    if (!StartsWith(rest, kParamsStart) || !ReadParams(rest.substr(kParamsStart.size()), line)) {
-      return std::nullopt;
-    }
-    return line;
+    return paramsAt == kParamsStart.size() ? std::optional(line) : std::nullopt;
   }
   if (line.message == LINE_APPNEWCALL) {
     // "LINE_APPNEWCALL - hCall: 00010A2C - 0|10A2C|2": the handle is param2.
-    if (!StartsWith(rest, kHandleLabel) || rest.size() < kHandleLabel.size() + kHandleDigits) {
+    constexpr std::size_t kHandleEnd = kHandleLabel.size() + kHandleDigits;
+    if (paramsAt != kHandleEnd + kParamsStart.size() || !StartsWith(rest, kHandleLabel)) {
       return std::nullopt;
     }
     const auto handle = ReadHandle(rest.substr(kHandleLabel.size(), kHandleDigits));
-    const std::string_view tail = rest.substr(kHandleLabel.size() + kHandleDigits);
-    if (!handle || !StartsWith(tail, kParamsStart) || !ReadParams(tail.substr(kParamsStart.size()), line) ||
-        line.param2 != *handle) {
+    if (!handle || line.param2 != *handle) {
       return std::nullopt;
     }
     line.handle = *handle;
     return line;
   }
 
-  if (!StartsWith(rest, kDetailStart)) {
+  // ": DETAIL - hCall: HHHHHHHH - CallerID: ...": the detail must be what the
+  // raw parameters name (the state and its mode, or the information flags).
+  const std::string& detail = ExpectedDetail(line.message, line.param1, line.param2);
+  const std::size_t handleAt = kDetailStart.size() + detail.size();
+  const std::size_t bodyAt = handleAt + kHandleLabel.size() + kHandleDigits;
+  if (paramsAt < bodyAt + kCallerLabel.size() || !StartsWith(rest, kDetailStart) ||
+      std::memcmp(rest.data() + kDetailStart.size(), detail.data(), detail.size()) != 0 ||
+      !StartsWith(rest.substr(handleAt), kHandleLabel)) {
     return std::nullopt;
   }
-  const std::size_t handleAt = Find(rest, kHandleLabel);
-  if (handleAt == std::string_view::npos || rest.size() < handleAt + kHandleLabel.size() + kHandleDigits) {
-    return std::nullopt;
-  }
-  const std::string_view detail = rest.substr(kDetailStart.size(), handleAt - kDetailStart.size());
   const auto handle = ReadHandle(rest.substr(handleAt + kHandleLabel.size(), kHandleDigits));
-  std::string_view body = rest.substr(handleAt + kHandleLabel.size() + kHandleDigits);
+  const std::string_view body = rest.substr(bodyAt);
   if (!handle || !StartsWith(body, kCallerLabel)) {
     return std::nullopt;
   }
   line.handle = *handle;
   // The caller's label is the first piece; nothing may overlap it.
-  const Pieces pieces = FindPieces(body, kCallerLabel.size() + 1);
-  const std::size_t paramsAt = pieces.lastDash;
-  if (paramsAt == std::string_view::npos || paramsAt < kCallerLabel.size() ||
-      !ReadParams(body.substr(paramsAt + kParamsStart.size()), line)) {
+  const std::size_t bodyParamsAt = paramsAt - kParamsStart.size() - bodyAt;
+  if (bodyParamsAt < kCallerLabel.size()) {
     return std::nullopt;
   }
-
-  // The names must say what the raw parameters say.
-  if (line.message == LINE_CALLSTATE) {
-    const std::size_t modeAt = detail.find(kModeStart);
-    const auto state = CallStateValue(detail.substr(0, modeAt));
-    if (!state) {
-      return std::nullopt;
-    }
-    const auto mode = CallStateModeValue(
-        *state, modeAt == std::string_view::npos ? std::string_view() : detail.substr(modeAt));
-    if (!mode || *state != line.param1 || *mode != line.param2) {
-      return std::nullopt;
-    }
-  } else {
-    const auto flags = CallInfoStatesValue(detail);
-    if (!flags || *flags != (line.param1 & kNamedCallInfoStates)) {
-      return std::nullopt;
-    }
-  }
-  if (!ReadCallInfo(body, pieces, paramsAt, line)) {
+  const Pieces pieces = FindPieces(body, kCallerLabel.size() + 1, bodyParamsAt);
+  if (!ReadCallInfo(body, pieces, bodyParamsAt, line)) {
     return std::nullopt;
   }
   return line;

@@ -70,9 +70,11 @@ struct CallInfo {
 };
 
 // LINE_APPNEWCALL, LINE_CALLSTATE and LINE_CALLINFO name a call handle.
-bool NamesCallHandle(DWORD message);
+inline bool NamesCallHandle(DWORD message) {
+  return message == LINE_APPNEWCALL || message == LINE_CALLSTATE || message == LINE_CALLINFO;
+}
 // LINE_CALLSTATE and LINE_CALLINFO carry the call's information.
-bool CarriesCallInfo(DWORD message);
+inline bool CarriesCallInfo(DWORD message) { return message == LINE_CALLSTATE || message == LINE_CALLINFO; }
 
 // Appends the event line of a message (without its stamp). The handle is
 // written for the messages that name one; info is read for those that carry

@@ -101,33 +101,49 @@ namespace {
 // Two or three decimal digits at text[at]; -1 when one of them is none.
 int DecimalAt(std::string_view text, std::size_t at, std::size_t count) {
   int value = 0;
+  bool digits = true;
   for (std::size_t i = at; i < at + count; ++i) {
-    const char c = text[i];
-    if (c < '0' || c > '9') {
-      return -1;
-    }
-    value = value * 10 + (c - '0');
+    const auto digit = static_cast<unsigned>(static_cast<unsigned char>(text[i])) - '0';
+    digits = digits && digit <= 9;
+    value = value * 10 + static_cast<int>(digit);
   }
-  return value;
+  return digits ? value : -1;
 }
 
 }  // namespace
 
 std::optional<std::int64_t> ReadTimeOfDay(std::string_view text, TimeOfDayForm form) {
   const std::size_t size = text.size();
-  char separator = ':';
-  char milliSeparator = '.';
   if (form == TimeOfDayForm::kStamp) {
-    separator = size == 12 ? text[2] : '0';
-    milliSeparator = separator;
-    if (size != 12 || (separator >= '0' && separator <= '9')) {
+    // Read at every trace line: the fixed places at once.
+    if (size != 12) {
       return std::nullopt;
     }
-  } else if (size != 5 && size != 8 && size != 12) {
+    const char separator = text[2];
+    const auto digit = [&text](std::size_t at) {
+      return static_cast<unsigned>(static_cast<unsigned char>(text[at])) - '0';
+    };
+    const unsigned h1 = digit(0), h2 = digit(1), n1 = digit(3), n2 = digit(4), s1 = digit(6), s2 = digit(7);
+    const unsigned z1 = digit(9), z2 = digit(10), z3 = digit(11);
+    const bool digits = (h1 <= 9) & (h2 <= 9) & (n1 <= 9) & (n2 <= 9) & (s1 <= 9) & (s2 <= 9) & (z1 <= 9) &
+                        (z2 <= 9) & (z3 <= 9);
+    if (!digits || static_cast<unsigned>(separator - '0') <= 9 || text[5] != separator ||
+        text[8] != separator) {
+      return std::nullopt;
+    }
+    const unsigned hour = h1 * 10 + h2;
+    const unsigned minute = n1 * 10 + n2;
+    const unsigned second = s1 * 10 + s2;
+    if (hour > 23 || minute > 59 || second > 59) {
+      return std::nullopt;
+    }
+    return ((hour * 60 + minute) * 60 + second) * std::int64_t{1000} + (z1 * 100 + z2 * 10 + z3);
+  }
+  // As people type it: "hh:mm", "hh:mm:ss" or "hh:mm:ss.zzz".
+  if (size != 5 && size != 8 && size != 12) {
     return std::nullopt;
   }
-  if (text[2] != separator || (size >= 8 && text[5] != separator) ||
-      (size == 12 && text[8] != milliSeparator)) {
+  if (text[2] != ':' || (size >= 8 && text[5] != ':') || (size == 12 && text[8] != '.')) {
     return std::nullopt;
   }
   const int hour = DecimalAt(text, 0, 2);

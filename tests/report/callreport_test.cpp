@@ -2,13 +2,18 @@
 // edited and cut lines, and the command line with its outputs.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "report/callsmain.h"
+#include "report/outputbuffer.h"
 #include "report/pagedata.h"
 #include "report/reporttext.h"
 #include "report/reportwriters.h"
@@ -35,6 +40,41 @@ Report Read(const std::string& text, std::size_t piece = 5) {
   }
   reader.EndInput();
   return reader.Finish();
+}
+
+// The calls of a trace read as a stream, each as its JSON line, sorted: a
+// stream hands calls on as they end, the whole report in the order they began.
+std::vector<std::string> StreamedCalls(const std::string& text, std::uint64_t* linesAfterEnd = nullptr) {
+  TraceReader reader;
+  JsonLineWriter writer;
+  std::ostringstream out;
+  reader.StreamCalls([&](const Call& call, bool utf8) { writer.Write(out, call, utf8); });
+  for (std::size_t at = 0; at < text.size(); at += 7) {
+    reader.Feed(std::string_view(text).substr(at, 7));
+  }
+  reader.EndInput();
+  const Report report = reader.Finish();
+  EXPECT_TRUE(report.calls.empty());
+  if (linesAfterEnd != nullptr) {
+    *linesAfterEnd = report.linesAfterEnd;
+  }
+  std::vector<std::string> calls;
+  std::istringstream lines(out.str());
+  for (std::string line; std::getline(lines, line);) calls.push_back(line);
+  std::sort(calls.begin(), calls.end());
+  return calls;
+}
+
+std::vector<std::string> ReportedCalls(const Report& report) {
+  JsonLineWriter writer;
+  std::vector<std::string> calls;
+  for (const Call& call : report.calls) {
+    std::ostringstream out;
+    writer.Write(out, call, report.utf8);
+    calls.push_back(out.str().substr(0, out.str().size() - 1));
+  }
+  std::sort(calls.begin(), calls.end());
+  return calls;
 }
 
 std::string Join(const std::vector<std::string>& lines, const char* end) {
@@ -203,6 +243,9 @@ TEST(CallReport, CallRules) {
   for (const RuleCase& c : cases) {
     const Report report = Read(Join(c.lines, "\r\n"));
     EXPECT_EQ(report.skipped, 0u) << c.name;
+    if (&c != &cases[6]) {  // the stream has handed that call on before its late identifier
+      EXPECT_EQ(StreamedCalls(Join(c.lines, "\r\n")), ReportedCalls(report)) << c.name;
+    }
     ASSERT_EQ(report.calls.size(), c.outcomes.size()) << c.name;
     for (std::size_t i = 0; i < c.outcomes.size(); ++i) {
       EXPECT_EQ(CallOutcome(report.calls[i]), c.outcomes[i]) << c.name << " call " << i;
@@ -220,6 +263,73 @@ TEST(CallReport, CallRules) {
   EXPECT_EQ(Duration(after.calls[0]), 2000);
   const Report twice = Read(Join(cases[8].lines, "\n"));
   EXPECT_TRUE(twice.calls[0].ended && twice.calls[0].endedWithoutIdle);
+  // Streamed, the line after IDLE is absorbed and counted: no second call.
+  std::uint64_t absorbed = 0;
+  const std::vector<std::string> streamed = StreamedCalls(Join(cases[6].lines, "\n"), &absorbed);
+  ASSERT_EQ(streamed.size(), 1u);
+  EXPECT_NE(streamed[0].find("\"caller\":\"\",\"caller_earlier\":[],"), std::string::npos) << streamed[0];
+  EXPECT_NE(streamed[0].find("\"duration_ms\":2000,\"outcome\":\"missed\""), std::string::npos);
+  EXPECT_EQ(absorbed, 1u);
+}
+
+// Sessions, midnight, clock steps, reused handles and calls open at a logoff:
+// the stream has the very calls of the whole report.
+TEST(CallStream, HasTheCallsOfTheWholeReport) {
+  const std::string idle = " - CalledID: ";
+  const std::string text = Join(
+      {
+          "23:59:59:000 | TAPI - Logon (Version: 2.2) - Desk (TAPI-Line: 1)",
+          "23:59:59:500 | LINE_APPNEWCALL - hCall: 00000001 - 0|1|2",
+          CallState("23:59:59:600", "LINECALLSTATE_OFFERING; ACTIVE", "00000001", "5 - CalledID: 6", "2|1|0"),
+          "00:00:01:000 | LINE_APPNEWCALL - hCall: 00000002 - 0|2|2",
+          CallState("00:00:01:100", "LINECALLSTATE_DIALTONE; NORMAL", "00000002", idle, "8|1|0"),
+          CallState("00:00:00:500", "LINECALLSTATE_IDLE", "00000001", idle, "1|0|0"),      // a clock step
+          CallState("00:00:02:000", "LINECALLSTATE_DIALING", "00000001", idle, "10|0|0"),  // reused
+          CallState("00:00:03:000", "LINECALLSTATE_CONNECTED; ACTIVE", "00000003", idle, "100|1|0"),
+          "00:00:04:000 | TAPI - Logoff",  // 00000001, 00000002 and 00000003 stay open
+          "00:01:00:000 | TAPI - Logon (Version: 2.2) - Desk (TAPI-Line: 1)",
+          CallState("00:01:01:000", "LINECALLSTATE_IDLE", "00000002", idle, "1|0|0"),
+          "00:01:02:000 | LINE_APPNEWCALL - hCall: 00000004 - 0|4|2",
+          CallState("00:01:03:000", "LINECALLSTATE_OFFERING; ACTIVE", "00000004", idle, "2|1|0"),
+      },
+      "\r\n");
+  const Report report = Read(text);
+  ASSERT_EQ(report.calls.size(), 6u);
+  EXPECT_EQ(StreamedCalls(text), ReportedCalls(report));
+}
+
+// The handles that ended last absorb late lines; the oldest is forgotten first,
+// and a handle that ended again stays until its latest end is the oldest.
+TEST(CallStream, RecentHandlesForgetTheOldestEnd) {
+  RecentHandles recent(3);
+  for (const DWORD handle : {1u, 2u, 1u, 3u}) recent.Add(handle);
+  EXPECT_TRUE(recent.Contains(1) && recent.Contains(2) && recent.Contains(3));
+  recent.Add(4);  // the first end of 1 leaves: 1 ended again since
+  EXPECT_TRUE(recent.Contains(1));
+  EXPECT_FALSE(recent.Contains(2));
+  recent.Add(5);
+  EXPECT_FALSE(recent.Contains(1));
+  EXPECT_EQ(recent.Size(), 3u);
+  recent.Clear();
+  EXPECT_FALSE(recent.Contains(5));
+
+  // Beyond the handles remembered, a late LINE_CALLINFO makes no call (it has
+  // no state) and holds nothing once its session ends.
+  std::string text;
+  char handle[9];
+  for (std::size_t i = 1; i <= TraceReader::kRecentHandles + 1; ++i) {
+    std::snprintf(handle, sizeof handle, "%08zX", i);
+    text += CallState("10:00:00:000", "LINECALLSTATE_IDLE", handle, " - CalledID: ", "1|0|0") + "\n";
+  }
+  text +=
+      "10:00:01:000 | LINE_CALLINFO: LINECALLINFOSTATE_CALLERID - hCall: 00000001 - CallerID: 7 - "
+      "CalledID:  - 8000|0|0\n";
+  text +=
+      "10:00:01:000 | LINE_CALLINFO: LINECALLINFOSTATE_CALLERID - hCall: 00000002 - CallerID: 7 - "
+      "CalledID:  - 8000|0|0\n";
+  std::uint64_t absorbed = 0;
+  EXPECT_EQ(StreamedCalls(text, &absorbed).size(), TraceReader::kRecentHandles + 1);
+  EXPECT_EQ(absorbed, 1u);  // 00000002 is still remembered, 00000001 no more
 }
 
 // An hour back is a clock change; more than an hour back is the next day.
@@ -265,6 +375,55 @@ TEST(CallReport, TimesAndJsonStringsComposedByHand) {
                        "e\x1f"),
             "\"a\\\"b\\\\c\\u003cd\\u0001e\\u001f\"");
   EXPECT_EQ(JsonString("<\"\xC3\xBC"), "\"\\u003c\\\"\xC3\xBC\"");
+}
+
+// The table's widths are counted, not composed: every row's cells begin
+// where their titles do, with times on later days, durations of hours,
+// minutes and seconds, and an identifier shown with an escaped control
+// character.
+TEST(CallReport, TableColumnsLineUp) {
+  const Report report = Read(Join(
+      {
+          "23:00:00:000 | LINE_APPNEWCALL - hCall: 00000001 - 0|1|2",
+          CallState("23:00:00:000", "LINECALLSTATE_OFFERING; ACTIVE", "00000001", "5550100 - CalledID: 200",
+                    "2|1|0"),
+          CallState("23:00:01:000", "LINECALLSTATE_CONNECTED; ACTIVE", "00000001", "5550100 - CalledID: 200",
+                    "100|1|0"),
+          "01:10:00:000 | LINE_APPNEWCALL - hCall: 00000002 - 0|2|2",
+          CallState("01:10:00:000", "LINECALLSTATE_OFFERING; ACTIVE", "00000002",
+                    "A\x1b"
+                    "B - CalledID: 2000",
+                    "2|1|0"),
+          CallState("01:12:03:004", "LINECALLSTATE_IDLE", "00000002",
+                    "A\x1b"
+                    "B - CalledID: 2000",
+                    "1|0|0"),
+          CallState("02:02:03:004", "LINECALLSTATE_IDLE", "00000001", "5550100 - CalledID: 200", "1|0|0"),
+          "02:03:00:000 | LINE_APPNEWCALL - hCall: 00000003 - 0|3|2",
+          CallState("02:03:03:004", "LINECALLSTATE_IDLE", "00000003", "5550177 - CalledID: 20", "1|0|0"),
+      },
+      "\r\n"));
+  std::ostringstream out;
+  WriteTable(out, report, Select(report, Filter{}));
+  std::istringstream table(out.str());
+  std::string header;
+  std::getline(table, header);
+  std::vector<std::string> rows(3);
+  for (std::string& row : rows) std::getline(table, row);
+  EXPECT_EQ(rows[0].rfind("00000001  23:00:00.000      3:02:03.004  answered", 0), 0u) << out.str();
+  EXPECT_EQ(rows[1].rfind("00000002  +1d 01:10:00.000  2:03.004     missed    A\\x1bB", 0), 0u) << out.str();
+  EXPECT_EQ(rows[2].rfind("00000003  +1d 02:03:00.000  3.004        unknown", 0), 0u) << out.str();
+  for (const char* title : {"Start", "Duration", "Outcome", "Caller", "Called", "Connected", "Final state"}) {
+    const std::size_t at = header.find(title);
+    ASSERT_NE(at, std::string::npos) << title;
+    for (const std::string& row : rows) {
+      ASSERT_GT(row.size(), at) << row;
+      EXPECT_EQ(row[at - 1], ' ') << title << ": " << row;
+      if (std::string_view(title) != "Connected") {
+        EXPECT_NE(row[at], ' ') << title << ": " << row;
+      }
+    }
+  }
 }
 
 TEST(CallReport, AmbiguousIdentifiersAreCountedNotGuessed) {
@@ -417,12 +576,93 @@ TEST_F(CallsCommand, CsvJsonAndPage) {
   EXPECT_NE(text.find("<b data-count=\"still open\">1</b>"), std::string::npos);
 }
 
+// --jsonl: each call on a line of its own as it ends, the objects of --json's
+// "calls"; no summary; filters apply; it writes with no other form.
+TEST_F(CallsCommand, JsonLinesAreTheCallsOfJson) {
+  for (const std::vector<std::string>& filter :
+       {std::vector<std::string>{}, {"--from", "10:19"}, {"--call", "10A2C"}}) {
+    std::vector<std::string> args = filter;
+    args.insert(args.begin(), "--json");
+    args.push_back(trace_);
+    const ToolRun json = Calls(args);
+    args[0] = "--jsonl";
+    const ToolRun lines = Calls(args);
+    EXPECT_EQ(lines.code, 0);
+    EXPECT_EQ(lines.err, "");
+    // --json writes a call on each line after "calls":[ and before "],", each but the last with a comma.
+    std::string calls = json.out.substr(json.out.find("\"calls\":[") + 10);
+    calls = calls.substr(0, calls.find("],\n\"summary\""));
+    std::string expected;
+    std::istringstream rows(calls);
+    for (std::string row; std::getline(rows, row);) {
+      if (!row.empty()) expected += row.substr(0, row.size() - (row.back() == ',' ? 1 : 0)) + "\n";
+    }
+    EXPECT_EQ(lines.out, expected);
+    EXPECT_EQ(std::count(lines.out.begin(), lines.out.end(), '\n'), filter.empty() ? 2 : 1);
+  }
+  const ToolRun both = Calls({"--jsonl", "--csv", trace_});
+  EXPECT_EQ(both.code, 2);
+  EXPECT_EQ(both.err.rfind("ordalyn-calls: --csv excludes --jsonl", 0), 0u) << both.err;
+  EXPECT_EQ(Calls({"--jsonl", "--html", page_, trace_}).code, 2);
+}
+
 // A stream that takes nothing, as /dev/full or a full disk.
 class FullBuffer : public std::streambuf {
  protected:
   int_type overflow(int_type) override { return traits_type::eof(); }
   std::streamsize xsputn(const char*, std::streamsize) override { return 0; }
 };
+
+// The program's standard output: every byte arrives, in order, across
+// several of the buffer's blocks, and one larger than a block.
+TEST(OutputBuffer, WritesEveryByteInOrder) {
+  const test::ScratchDir scratch;
+  const std::string name = scratch.File("out.txt");
+  std::string expected;
+  {
+    std::FILE* file = std::fopen(name.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    {
+      FileOutputBuffer buffer(file);
+      std::ostream out(&buffer);
+      for (int i = 0; expected.size() < 3 * FileOutputBuffer::kBytes; ++i) {
+        const std::string piece = std::to_string(i) + (i % 7 == 0 ? "\r\n" : ",");
+        out << piece;
+        expected += piece;
+      }
+      const std::string large(FileOutputBuffer::kBytes + 3, 'x');
+      out.write(large.data(), static_cast<std::streamsize>(large.size()));
+      expected += large;
+      out << 'z';
+      expected += 'z';
+      out.flush();
+      EXPECT_TRUE(out.good());
+    }
+    std::fclose(file);
+  }
+  std::ifstream in(name, std::ios::binary);
+  const std::string written((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(written.size(), expected.size());
+  EXPECT_TRUE(written == expected);
+}
+
+TEST(OutputBuffer, AFullDeviceFailsTheStreamWithItsCause) {
+  std::FILE* file = std::fopen("/dev/full", "wb");
+  if (file == nullptr) {
+    GTEST_SKIP() << "no /dev/full here";
+  }
+  {
+    FileOutputBuffer buffer(file);
+    std::ostream out(&buffer);
+    out << "a report";
+    EXPECT_TRUE(out.good());  // still in the buffer
+    errno = 0;
+    out.flush();
+    EXPECT_TRUE(out.bad());
+    EXPECT_EQ(errno, ENOSPC);
+  }
+  std::fclose(file);
+}
 
 TEST_F(CallsCommand, AFailedWriteIsExitTwoAndNoTraceLineIsExitOne) {
   FullBuffer full;
@@ -431,6 +671,9 @@ TEST_F(CallsCommand, AFailedWriteIsExitTwoAndNoTraceLineIsExitOne) {
   EXPECT_EQ(CallsMain({trace_}, out, err), 2);
   EXPECT_EQ(err.str().rfind("ordalyn-calls: cannot write the report", 0), 0u) << err.str();
   EXPECT_EQ(err.str().find('\n'), err.str().size() - 1);
+  std::ostringstream jsonlErr;
+  EXPECT_EQ(CallsMain({"--jsonl", trace_}, out, jsonlErr), 2);
+  EXPECT_EQ(jsonlErr.str().rfind("ordalyn-calls: cannot write the report", 0), 0u) << jsonlErr.str();
 
   const std::string notes = scratch_.File("notes.txt");
   std::ofstream(notes, std::ios::binary) << "nothing\r\nof a trace\r\n";

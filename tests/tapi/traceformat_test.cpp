@@ -158,8 +158,62 @@ TEST(TraceFormat, OrderDecidesAndDisagreementsAreNoLines) {
            "LINE_REPLY - 1|2",
            "LINE_NOSUCH - 1|2|3",
            "Unknown (1B) - 1|2|3",
+           // The raw parameters at the end: one to eight upper-case digits each, after " - ".
+           "LINE_LINEDEVSTATE - 2|0|123456789",
+           "LINE_LINEDEVSTATE - 2|0|a",
+           "LINE_LINEDEVSTATE - 2||1",
+           "LINE_LINEDEVSTATE - 1|2|0|1",
+           "LINE_LINEDEVSTATE -2|0|1",
+           "LINE_LINEDEVSTATE - 2|0|1 ",
+           "LINE_CALLSTATE: LINECALLSTATE_IDLE - hCall: 00000007 - CallerID:  - CalledID: 1|0|0",
+           "LINE_CALLSTATE: LINECALLSTATE_IDLE - hCall: 0000000a - CallerID:  - CalledID:  - 1|0|0",
+           "LINE_CALLSTATE: LINECALLSTATE_IDLE; ACTIVE - hCall: 00000007 - CallerID:  - CalledID:  - 1|0|0",
+           "LINE_CALLSTATE: LINECALLSTATE_IDLE - hCall: 00000007 - CallerID: - 1|0|0",
+           "LINE_CALLINFO: LINECALLINFOSTATE_CALLERID - hCall: 00000007 - CallerID:  - CalledID:  - 8001|0|0",
        }) {
     EXPECT_FALSE(ReadEventLine(bad).has_value()) << bad;
+  }
+
+  // Zeros in front of a raw parameter, and information flags that name nothing.
+  const auto zeros = ReadEventLine("LINE_LINEDEVSTATE - 00000002|0|00001");
+  ASSERT_TRUE(zeros.has_value());
+  EXPECT_EQ(zeros->param1, 2u);
+  EXPECT_EQ(zeros->param3, 1u);
+  const auto noFlags = ReadEventLine("LINE_CALLINFO:  - hCall: 00000007 - CallerID: a - CalledID: b - 0|0|0");
+  ASSERT_TRUE(noFlags.has_value());
+  EXPECT_EQ(noFlags->calledId, "b");
+}
+
+// The names before the handle are compared with the texts the raw parameters
+// give, kept for the values seen last: however many states, modes and flags
+// follow one another, each line reads its own.
+TEST(TraceFormat, ManyStatesInTurnEachReadTheirOwn) {
+  struct Line {
+    std::string text;
+    DWORD message;
+    DWORD param1;
+    DWORD param2;
+  };
+  std::vector<Line> lines;
+  const CallInfo info{"1", "2", "", 0, 0};
+  for (int round = 0; round < 2; ++round) {
+    for (DWORD bit = 0; bit < 32; ++bit) {
+      for (const DWORD mode : {0u, 1u, 2u, 0x40u, 0x80000000u}) {
+        Line state{"", LINE_CALLSTATE, DWORD{1} << bit, mode};
+        AppendEventLine(state.text, LINE_CALLSTATE, 7, &info, state.param1, state.param2, 0);
+        lines.push_back(state);
+        Line flags{"", LINE_CALLINFO, (DWORD{1} << bit) | 0x10000000, 0};
+        AppendEventLine(flags.text, LINE_CALLINFO, 7, &info, flags.param1, 0, 0);
+        lines.push_back(flags);
+      }
+    }
+  }
+  for (const Line& line : lines) {
+    const auto read = ReadEventLine(line.text);
+    ASSERT_TRUE(read.has_value()) << line.text;
+    EXPECT_EQ(read->message, line.message) << line.text;
+    EXPECT_EQ(read->param1, line.param1) << line.text;
+    EXPECT_EQ(read->param2, line.param2) << line.text;
   }
 }
 

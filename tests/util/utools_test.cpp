@@ -98,6 +98,18 @@ TEST(ReadTimeOfDay, ReadsStampsAndTypedTimes) {
       {"2359059099", TimeOfDayForm::kStamp, std::nullopt},
       {"24:00:00:000", TimeOfDayForm::kStamp, std::nullopt},
       {"10:60:00:000", TimeOfDayForm::kStamp, std::nullopt},
+      {"10:00:60:000", TimeOfDayForm::kStamp, std::nullopt},
+      {"00:00:00:000", TimeOfDayForm::kStamp, 0},
+      {"09 08 07 065", TimeOfDayForm::kStamp, ((9 * 60 + 8) * 60 + 7) * 1000 + 65},
+      // A character that is no digit, at each of the digits' places.
+      {"x0:00:00:000", TimeOfDayForm::kStamp, std::nullopt},
+      {"1/:00:00:000", TimeOfDayForm::kStamp, std::nullopt},
+      {"10:0::00:000", TimeOfDayForm::kStamp, std::nullopt},
+      {"10:00:0 :000", TimeOfDayForm::kStamp, std::nullopt},
+      {"10:00:00:00\xff", TimeOfDayForm::kStamp, std::nullopt},
+      {"10:00:00:0A0", TimeOfDayForm::kStamp, std::nullopt},
+      {"105005005000", TimeOfDayForm::kStamp, std::nullopt},  // a digit as separator
+      {"10:00:00:0000", TimeOfDayForm::kStamp, std::nullopt},
       {"10:00", TimeOfDayForm::kClock, 36000000},
       {"10:00:01", TimeOfDayForm::kClock, 36001000},
       {"23:59:59.999", TimeOfDayForm::kClock, late},

@@ -2,6 +2,8 @@
 // platform, back into the calls they were made from.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -28,6 +30,28 @@ Report ReadBack(const std::vector<std::string>& lines) {
   }
   reader.EndInput();
   return reader.Finish();
+}
+
+// Each call as its JSON line, sorted: streamed, as the calls end, or all of
+// the whole report.
+std::vector<std::string> CallLines(const std::vector<std::string>& lines, bool streamed) {
+  std::string file;
+  for (const auto& line : lines) file += line + "\r\n";
+  report::TraceReader reader;
+  report::JsonLineWriter writer;
+  std::ostringstream out;
+  if (streamed) {
+    reader.StreamCalls([&](const Call& call, bool utf8) { writer.Write(out, call, utf8); });
+  }
+  reader.Feed(file);
+  reader.EndInput();
+  const Report report = reader.Finish();
+  for (const Call& call : report.calls) writer.Write(out, call, report.utf8);
+  std::vector<std::string> calls;
+  std::istringstream text(out.str());
+  for (std::string line; std::getline(text, line);) calls.push_back(line);
+  std::sort(calls.begin(), calls.end());
+  return calls;
 }
 
 std::size_t Count(const std::vector<std::string>& lines, const std::string& piece) {
@@ -141,6 +165,20 @@ TEST(CallReportE2e, EveryExampleReadsBackWhole) {
     std::size_t errors = 0;
     for (const auto& result : report.sessions[0].results) errors += result.error ? 1 : 0;
     EXPECT_EQ(errors, Count(lines, ": Error: "));
+  }
+}
+
+// --jsonl's calls, handed on as they end, are the very calls of --json.
+TEST(CallReportE2e, StreamedCallsAreTheCallsOfTheWholeReport) {
+  Rig rig(DefaultSimScenario());
+  const auto traffic = rig.Trace(3, 30 * 60 * 1000);
+  const std::vector<std::string> calls = CallLines(traffic, false);
+  EXPECT_GT(calls.size(), 50u);
+  EXPECT_EQ(CallLines(traffic, true), calls);
+  for (const char* example : {"one-call.json", "odd-messages.json", "repeat-forever.json", "traffic.json"}) {
+    SCOPED_TRACE(example);
+    const auto lines = Rig::FromExample(example)->Trace(0, 60000);
+    EXPECT_EQ(CallLines(lines, true), CallLines(lines, false));
   }
 }
 
