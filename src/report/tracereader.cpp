@@ -1,6 +1,7 @@
 #include "report/tracereader.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <optional>
 
@@ -31,13 +32,44 @@ bool IsAll(std::string_view text, char c, std::size_t count) {
   return text.size() == count && text.find_first_not_of(c) == std::string_view::npos;
 }
 
-// The stamp and " | ": the time of day in milliseconds, or none.
+// The stamp and " | ": the time of day in milliseconds, or none. Every
+// line has one, so its nine digits are checked eight and four bytes at a
+// time; what is read is what ReadTimeOfDay reads.
 std::optional<std::int64_t> ReadStamp(std::string_view line) {
-  if (line.size() < kStampWidth + kStampEnd.size() ||
-      std::memcmp(line.data() + kStampWidth, kStampEnd.data(), kStampEnd.size()) != 0) {
+  static_assert(kStampWidth == 12 && kStampEnd.size() == 3);
+  if (line.size() < kStampWidth + kStampEnd.size() || line[12] != ' ' || line[13] != '|' || line[14] != ' ') {
     return std::nullopt;
   }
-  return ReadTimeOfDay(line.substr(0, kStampWidth), TimeOfDayForm::kStamp);
+  if constexpr (std::endian::native != std::endian::little) {
+    return ReadTimeOfDay(line.substr(0, kStampWidth), TimeOfDayForm::kStamp);
+  }
+  // "hh:nn:ss:zzz": any one separator that is no digit, the same three times.
+  const char separator = line[2];
+  if (line[5] != separator || line[8] != separator || static_cast<unsigned>(separator - '0') <= 9) {
+    return std::nullopt;
+  }
+  std::uint64_t head = 0;  // h h : n n : s s, the first byte lowest
+  std::uint32_t tail = 0;  // : z z z
+  std::memcpy(&head, line.data(), 8);
+  std::memcpy(&tail, line.data() + 8, 4);
+  // The separators count as '0'; then every byte minus '0' must be 0 to 9.
+  head = (head & ~0x0000FF0000FF0000ull) | 0x0000300000300000ull;
+  tail = (tail & ~0xFFu) | 0x30u;
+  const std::uint64_t h = head ^ 0x3030303030303030ull;
+  const std::uint32_t t = tail ^ 0x30303030u;
+  if ((((h + 0x7676767676767676ull) | h) & 0x8080808080808080ull) != 0 ||
+      (((t + 0x76767676u) | t) & 0x80808080u) != 0) {
+    return std::nullopt;
+  }
+  const auto at = [h](unsigned index) { return static_cast<unsigned>(h >> (8 * index)) & 0xFF; };
+  const unsigned hour = at(0) * 10 + at(1);
+  const unsigned minute = at(3) * 10 + at(4);
+  const unsigned second = at(6) * 10 + at(7);
+  if (hour > 23 || minute > 59 || second > 59) {
+    return std::nullopt;
+  }
+  const unsigned millis = (t >> 8 & 0xFF) * 100 + (t >> 16 & 0xFF) * 10 + (t >> 24 & 0xFF);
+  return ((hour * 60 + minute) * 60 + second) * std::int64_t{1000} + millis;
 }
 
 // The first CR or LF in the bytes, or none.
