@@ -183,8 +183,74 @@ void TraceReader::EndInput() {
   errorTextLinesLeft_ = 0;
 }
 
+std::size_t TraceReader::HandleTable::Home(DWORD handle) const {
+  return static_cast<std::size_t>((handle * 0x9E3779B97F4A7C15ull) >> 32) & (slots_.size() - 1);
+}
+
+TraceReader::HandleCall* TraceReader::HandleTable::Find(DWORD handle) {
+  if (slots_.empty()) {
+    return nullptr;
+  }
+  for (std::size_t at = Home(handle);; at = (at + 1) & (slots_.size() - 1)) {
+    Slot& slot = slots_[at];
+    if (!slot.used) {
+      return nullptr;
+    }
+    if (slot.handle == handle) {
+      return &slot.call;
+    }
+  }
+}
+
+TraceReader::HandleCall& TraceReader::HandleTable::Get(DWORD handle) {
+  if (HandleCall* found = Find(handle)) {
+    return *found;
+  }
+  // At most half full, so that a search ends soon at a free slot.
+  if (2 * (count_ + 1) > slots_.size()) {
+    Grow();
+  }
+  std::size_t at = Home(handle);
+  while (slots_[at].used) {
+    at = (at + 1) & (slots_.size() - 1);
+  }
+  ++count_;
+  slots_[at].used = true;
+  slots_[at].handle = handle;
+  slots_[at].call = HandleCall{};
+  return slots_[at].call;
+}
+
+void TraceReader::HandleTable::Grow() {
+  std::vector<Slot> old(std::max<std::size_t>(64, 2 * slots_.size()));
+  old.swap(slots_);
+  for (const Slot& slot : old) {
+    if (slot.used) {
+      std::size_t at = Home(slot.handle);
+      while (slots_[at].used) {
+        at = (at + 1) & (slots_.size() - 1);
+      }
+      slots_[at] = slot;
+    }
+  }
+}
+
+// A table far larger than what it held is let go rather than emptied, so
+// that many short sessions after a long one do not each pay for its size.
+void TraceReader::HandleTable::Clear() {
+  if (count_ == 0) {
+    return;
+  }
+  if (slots_.size() > 64 && 8 * count_ < slots_.size()) {
+    slots_ = std::vector<Slot>();
+  } else {
+    std::fill(slots_.begin(), slots_.end(), Slot{});
+  }
+  count_ = 0;
+}
+
 Report TraceReader::Finish() {
-  handles_.clear();
+  handles_.Clear();
   // A handle seen only in LINE_CALLINFO lines (the trace began after its
   // call's states) makes no call of its own.
   const auto stateless = [](const Call& call) { return !call.announced && call.states.empty(); };
@@ -284,7 +350,7 @@ void TraceReader::StartSession() {
 
 // Logoff or a new session: TAPI's shutdown ends every call handle, so a call
 // still open now stays open in the report, and its handle begins a new call.
-void TraceReader::EndSession() { handles_.clear(); }
+void TraceReader::EndSession() { handles_.Clear(); }
 
 Call& TraceReader::BeginCall(DWORD handle, TraceTime time) {
   Call& call = report_.calls.emplace_back();
@@ -295,7 +361,7 @@ Call& TraceReader::BeginCall(DWORD handle, TraceTime time) {
   call.startElapsed = lastElapsed_;
   call.lastElapsed = lastElapsed_;
   call.states.reserve(6);  // the usual life of a call, without growing
-  handles_[handle] = HandleCall{report_.calls.size() - 1, true};
+  handles_.Get(handle) = HandleCall{report_.calls.size() - 1, true};
   return call;
 }
 
@@ -421,10 +487,7 @@ void TraceReader::ReadEvent(const EventLineView& event, TraceTime time) {
   }
   const bool isState = event.message == LINE_CALLSTATE;
   const DWORD state = event.param1;
-  HandleCall* slot = nullptr;
-  if (const auto found = handles_.find(event.handle); found != handles_.end()) {
-    slot = &found->second;
-  }
+  HandleCall* slot = handles_.Find(event.handle);
   if (event.message == LINE_APPNEWCALL) {
     if (slot != nullptr && slot->open) {
       Call& earlier = report_.calls[slot->index];
@@ -437,7 +500,7 @@ void TraceReader::ReadEvent(const EventLineView& event, TraceTime time) {
   if (slot == nullptr ||
       (!slot->open && isState && (state == LINECALLSTATE_OFFERING || IsDialingState(state)))) {
     BeginCall(event.handle, time);
-    slot = &handles_[event.handle];
+    slot = &handles_.Get(event.handle);
   }
   Call* call = &report_.calls[slot->index];
   const bool open = slot->open;

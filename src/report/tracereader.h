@@ -15,7 +15,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 
 #include "report/callmodel.h"
 #include "tapi/traceformat.h"
@@ -54,6 +54,29 @@ class TraceReader {
     bool open = false;
   };
 
+  // The handles of a session and their calls, kept in one array that is
+  // searched from the handle's own place on: no memory of its own for each
+  // handle, and one look a line.
+  class HandleTable {
+   public:
+    HandleCall* Find(DWORD handle);
+    // The handle's entry, made when there is none.
+    HandleCall& Get(DWORD handle);
+    void Clear();
+
+   private:
+    struct Slot {
+      DWORD handle = 0;
+      bool used = false;
+      HandleCall call;
+    };
+    std::size_t Home(DWORD handle) const;
+    void Grow();
+
+    std::vector<Slot> slots_;
+    std::size_t count_ = 0;
+  };
+
   void ReadLine(std::string_view line, bool cut);
   void NoteEncoding(std::string_view bytes);
   bool ReadText(std::string_view text, TraceTime time);
@@ -88,7 +111,7 @@ class TraceReader {
   bool utf8MultiByte_ = false;
   bool utf8Invalid_ = false;
   // Every handle seen in the current session and its latest call.
-  std::unordered_map<DWORD, HandleCall> handles_;
+  HandleTable handles_;
 };
 
 }  // namespace ordalyn::report

@@ -144,6 +144,49 @@ TEST(CallReport, FailedLogonEditedAndCutLines) {
   EXPECT_TRUE(report.lastLineCut);
 }
 
+// Stamps at their fixed places: any one separator that is no digit, the
+// same three times, nine digits, the clock's ranges; anything else is no
+// trace line.
+TEST(CallReport, StampsReadOrRefused) {
+  const struct {
+    const char* stamp;
+    std::int64_t timeOfDay;  // -1: refused
+  } cases[] = {
+      {"00:00:00:000", 0},
+      {"23:59:59:999", 86399999},
+      {"10.15.02.117", 36902117},
+      {"10\xE9"
+       "15\xE9"
+       "02\xE9"
+       "117",
+       36902117},
+      {"24:00:00:000", -1},
+      {"10:60:00:000", -1},
+      {"10:00:60:000", -1},
+      {"10:00:00:00a", -1},
+      {"1:000:00:000", -1},
+      {"10:00.00:000", -1},
+      {"10000000:000", -1},
+      {"10:0\xB0:00:000", -1},
+      {"10:00:00:0/0", -1},
+      {"10:00:00:0:0", -1},
+      {"\xB0\xB0:00:00:000", -1},
+  };
+  for (const auto& c : cases) {
+    const std::string line = std::string(c.stamp) + " | LINE_LINEDEVSTATE - 2|0|1";
+    const Report report = Read(
+        line + "\n" + CallState(c.stamp, "LINECALLSTATE_IDLE", "00000001", " - CalledID: ", "1|0|0") + "\n");
+    if (c.timeOfDay < 0) {
+      EXPECT_EQ(report.skipped, 2u) << c.stamp;
+      EXPECT_TRUE(report.calls.empty()) << c.stamp;
+    } else {
+      EXPECT_EQ(report.skipped, 0u) << c.stamp;
+      ASSERT_EQ(report.calls.size(), 1u) << c.stamp;
+      EXPECT_EQ(report.calls[0].start, c.timeOfDay) << c.stamp;
+    }
+  }
+}
+
 // The call rules, one hand-made trace each: what the report must make of it.
 struct RuleCase {
   const char* name;
