@@ -279,6 +279,224 @@ bool Ascii(std::string_view text) {
   return std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; });
 }
 
+// The two digits of 0 to 99, one pair after the other.
+constexpr auto kDigitPairs = [] {
+  std::array<char, 200> pairs{};
+  for (std::size_t i = 0; i < 100; ++i) {
+    pairs[2 * i] = static_cast<char>('0' + i / 10);
+    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+  }
+  return pairs;
+}();
+
+// Composes text (a call's JSON, the table's rows) through a pointer into a
+// buffer that is made large enough before each piece, instead of appending
+// to a string piece by piece. The buffer is a string kept between uses; only
+// its first Used() bytes are the text.
+class TextCursor {
+ public:
+  explicit TextCursor(std::string& buffer) : buffer_(buffer) {
+    if (buffer_.size() < kInitialBytes) {
+      buffer_.resize(kInitialBytes);
+    }
+    at_ = buffer_.data();
+    end_ = at_ + buffer_.size();
+  }
+
+  // Room for count more bytes.
+  void Need(std::size_t count) {
+    if (static_cast<std::size_t>(end_ - at_) < count) {
+      const std::size_t used = Used();
+      buffer_.resize(std::max(2 * buffer_.size(), used + count));
+      at_ = buffer_.data() + used;
+      end_ = buffer_.data() + buffer_.size();
+    }
+  }
+  std::size_t Used() const { return static_cast<std::size_t>(at_ - buffer_.data()); }
+  const char* Data() const { return buffer_.data(); }
+  // Starts again at the buffer's beginning.
+  void Restart() { at_ = buffer_.data(); }
+  void Fill(char c, std::size_t count) {
+    Need(count);
+    std::memset(at_, c, count);
+    at_ += count;
+  }
+
+  // A literal piece; the room is the caller's to make (it is one of the fixed
+  // pieces that kFixedBytes counts).
+  template <std::size_t N>
+  void Literal(const char (&text)[N]) {
+    std::memcpy(at_, text, N - 1);
+    at_ += N - 1;
+  }
+  void Char(char c) { *at_++ = c; }
+  void Text(std::string_view text) {
+    Need(text.size());
+    std::memcpy(at_, text.data(), text.size());
+    at_ += text.size();
+  }
+
+  // Whole numbers as JSON writes them, two digits at a time from the back.
+  void Number(std::int64_t value) {
+    Need(24);
+    char digits[24];
+    char* const last = digits + sizeof digits;
+    char* first = last;
+    std::uint64_t magnitude =
+        value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+    while (magnitude >= 100) {
+      const std::size_t pair = 2 * (magnitude % 100);
+      magnitude /= 100;
+      *--first = kDigitPairs[pair + 1];
+      *--first = kDigitPairs[pair];
+    }
+    if (magnitude >= 10) {
+      *--first = kDigitPairs[2 * magnitude + 1];
+      *--first = kDigitPairs[2 * magnitude];
+    } else {
+      *--first = static_cast<char>('0' + magnitude);
+    }
+    if (value < 0) {
+      *--first = '-';
+    }
+    const auto count = static_cast<std::size_t>(last - first);
+    std::memcpy(at_, first, count);
+    at_ += count;
+  }
+  void OptionalNumber(const std::optional<TraceTime>& value) {
+    if (value) {
+      Number(*value);
+    } else {
+      Need(4);
+      Literal("null");
+    }
+  }
+
+  // AppendTimeText's "+Nd hh:mm:ss.zzz", written in place.
+  void Time(TraceTime time) {
+    constexpr TraceTime kMaxDays = 1000000000;
+    if (time < 0 || time / kMsPerDay >= kMaxDays) {
+      std::string text;
+      AppendTimeText(text, time);
+      Text(text);
+      return;
+    }
+    Need(32);
+    const auto day = static_cast<std::uint64_t>(time / kMsPerDay);
+    if (day > 0) {
+      Char('+');
+      Number(static_cast<std::int64_t>(day));
+      Char('d');
+      Char(' ');
+    }
+    const auto ms = static_cast<unsigned>(time % kMsPerDay);
+    const unsigned millis = ms % 1000;
+    const unsigned seconds = ms / 1000;
+    const auto pair = [this](unsigned value) {
+      at_[0] = kDigitPairs[2 * value];
+      at_[1] = kDigitPairs[2 * value + 1];
+      at_ += 2;
+    };
+    pair(seconds / 3600);
+    Char(':');
+    pair(seconds / 60 % 60);
+    Char(':');
+    pair(seconds % 60);
+    Char('.');
+    Char(static_cast<char>('0' + millis / 100));
+    pair(millis % 100);
+  }
+
+  // A text of the trace as a JSON string: ASCII and UTF-8 input need no
+  // conversion; bytes that need no escape are copied in runs.
+  void TraceText(std::string_view raw) {
+    std::string converted;
+    if (!g_utf8Input && !Ascii(raw)) {
+      converted = Cp1252ToUtf8(raw);
+      raw = converted;
+    }
+    // At most six bytes ("\u001f") for each byte, and the quotes.
+    Need(6 * raw.size() + 2);
+    Char('"');
+    std::size_t plain = 0;
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+      const auto byte = static_cast<unsigned char>(raw[i]);
+      if (!kJsonEscaped[byte]) {
+        continue;
+      }
+      std::memcpy(at_, raw.data() + plain, i - plain);
+      at_ += i - plain;
+      plain = i + 1;
+      if (byte == '"' || byte == '\\') {
+        Char('\\');
+        Char(static_cast<char>(byte));
+      } else {
+        constexpr char kHex[] = "0123456789abcdef";
+        Literal("\\u00");
+        Char(kHex[byte >> 4]);
+        Char(kHex[byte & 0xF]);
+      }
+    }
+    std::memcpy(at_, raw.data() + plain, raw.size() - plain);
+    at_ += raw.size() - plain;
+    Char('"');
+  }
+
+  // AppendDurationText's "h:mm:ss.zzz", "m:ss.zzz" or "s.zzz", written in
+  // place.
+  void Duration(TraceTime duration) {
+    constexpr TraceTime kMaxHours = 1000000;
+    const TraceTime ms = duration < 0 ? -duration : duration;
+    if (ms < 0 || ms / 3600000 >= kMaxHours) {
+      std::string text;
+      AppendDurationText(text, duration);
+      Text(text);
+      return;
+    }
+    Need(32);
+    if (duration < 0) {
+      Char('-');
+    }
+    const auto pair = [this](unsigned value) {
+      at_[0] = kDigitPairs[2 * value];
+      at_[1] = kDigitPairs[2 * value + 1];
+      at_ += 2;
+    };
+    const auto seconds = static_cast<unsigned>(ms / 1000 % 60);
+    if (ms >= 3600000) {
+      Number(ms / 3600000);
+      Char(':');
+      pair(static_cast<unsigned>(ms / 60000 % 60));
+      Char(':');
+      pair(seconds);
+    } else if (ms >= 60000) {
+      Number(ms / 60000);
+      Char(':');
+      pair(seconds);
+    } else {
+      Number(seconds);
+    }
+    const auto millis = static_cast<unsigned>(ms % 1000);
+    Char('.');
+    Char(static_cast<char>('0' + millis / 100));
+    pair(millis % 100);
+  }
+
+  void Handle(DWORD handle) {
+    Need(8);
+    constexpr char kHex[] = "0123456789ABCDEF";
+    for (int shift = 28; shift >= 0; shift -= 4) {
+      Char(kHex[(handle >> shift) & 0xF]);
+    }
+  }
+
+ private:
+  static constexpr std::size_t kInitialBytes = 16 * 1024;
+  std::string& buffer_;
+  char* at_;
+  char* end_;
+};
+
 enum Column { kHandle, kStart, kDuration, kOutcome, kCaller, kCalled, kConnected, kFinalState, kColumnCount };
 
 constexpr std::string_view kColumnTitles[kColumnCount] = {"Handle", "Start",  "Duration",  "Outcome",
@@ -290,21 +508,30 @@ class TableCells {
  public:
   explicit TableCells(bool utf8) : utf8_(utf8) {}
 
-  // Appends the cell's text; its width.
-  std::size_t Append(std::string& row, const Call& call, Column column) {
-    const std::size_t before = row.size();
+  // Writes the cell's text; its width. The call's outcome is given: it was
+  // worked out once for both passes.
+  std::size_t Write(TextCursor& row, const Call& call, Column column, Outcome outcome) {
+    const std::size_t before = row.Used();
     switch (column) {
       case kHandle:
+        row.Handle(call.handle);
+        return 8;
       case kStart:
+        row.Time(call.start);
+        return row.Used() - before;
       case kDuration:
-        AppendClockOrNumber(row, call, column);
-        return row.size() - before;
+        if (const auto duration = ::ordalyn::report::Duration(call)) {
+          row.Duration(*duration);
+        } else {
+          row.Text("-");
+        }
+        return row.Used() - before;
       case kOutcome:
-        row += OutcomeText(CallOutcome(call));
-        return row.size() - before;
+        row.Text(OutcomeText(outcome));
+        return row.Used() - before;
       case kFinalState:
-        row += FinalName(call);
-        return row.size() - before;
+        row.Text(FinalName(call));
+        return row.Used() - before;
       default:
         break;
     }
@@ -313,18 +540,18 @@ class TableCells {
     const std::string_view raw = Identifier(call, column);
     if (!utf8_ && PlainCp1252(raw)) {
       if (Ascii(raw)) {
-        row += raw;
+        row.Text(raw);
       } else {
-        row += Cp1252ToUtf8(raw);
+        row.Text(Cp1252ToUtf8(raw));
       }
       return raw.size();
     }
     const std::string text = Visible(Utf8(raw));
-    row += text;
+    row.Text(text);
     return Width(text);
   }
 
-  std::size_t WidthOf(const Call& call, Column column) {
+  std::size_t WidthOf(const Call& call, Column column, Outcome outcome) {
     switch (column) {
       case kHandle:
         return 8;
@@ -337,7 +564,7 @@ class TableCells {
         AppendClockOrNumber(scratch_, call, column);
         return scratch_.size();
       case kOutcome:
-        return std::string_view(OutcomeText(CallOutcome(call))).size();
+        return std::string_view(OutcomeText(outcome)).size();
       case kFinalState:
         return FinalName(call).size();
       default:
@@ -468,36 +695,39 @@ void WriteTable(std::ostream& out, const Report& report, const Selection& select
   for (std::size_t i = 0; i < kColumnCount; ++i) {
     widths[i] = kColumnTitles[i].size();
   }
+  std::vector<Outcome> outcomes;
+  outcomes.reserve(selection.calls.size());
   for (const Call* call : selection.calls) {
+    outcomes.push_back(CallOutcome(*call));
     for (std::size_t i = 0; i < kColumnCount; ++i) {
-      widths[i] = std::max(widths[i], cells.WidthOf(*call, static_cast<Column>(i)));
+      widths[i] = std::max(widths[i], cells.WidthOf(*call, static_cast<Column>(i), outcomes.back()));
     }
   }
-  // The rows are gathered in one buffer and written some 64 KiB at a time.
+  // The rows are composed in one buffer and written some 64 KiB at a time.
   constexpr std::size_t kGathered = 64 * 1024;
-  std::string rows;
-  rows.reserve(kGathered + 4096);
+  std::string buffer;
+  TextCursor rows(buffer);
   const auto pad = [&](std::size_t column, std::size_t width) {
     if (column + 1 < kColumnCount && width < widths[column] + 2) {
-      rows.append(widths[column] + 2 - width, ' ');
+      rows.Fill(' ', widths[column] + 2 - width);
     }
   };
   for (std::size_t i = 0; i < kColumnCount; ++i) {
-    rows += kColumnTitles[i];
+    rows.Text(kColumnTitles[i]);
     pad(i, kColumnTitles[i].size());
   }
-  rows += '\n';
-  for (const Call* call : selection.calls) {
+  rows.Text("\n");
+  for (std::size_t index = 0; index < selection.calls.size(); ++index) {
     for (std::size_t i = 0; i < kColumnCount; ++i) {
-      pad(i, cells.Append(rows, *call, static_cast<Column>(i)));
+      pad(i, cells.Write(rows, *selection.calls[index], static_cast<Column>(i), outcomes[index]));
     }
-    rows += '\n';
-    if (rows.size() >= kGathered) {
-      out.write(rows.data(), static_cast<std::streamsize>(rows.size()));
-      rows.clear();
+    rows.Text("\n");
+    if (rows.Used() >= kGathered) {
+      out.write(rows.Data(), static_cast<std::streamsize>(rows.Used()));
+      rows.Restart();
     }
   }
-  out.write(rows.data(), static_cast<std::streamsize>(rows.size()));
+  out.write(rows.Data(), static_cast<std::streamsize>(rows.Used()));
 
   const Summary summary = Summarise(selection);
   out << '\n' << "Calls: " << summary.calls;
@@ -623,183 +853,12 @@ class StateJson {
   std::unordered_map<std::uint64_t, std::string> names_;
 };
 
-// The two digits of 0 to 99, one pair after the other.
-constexpr auto kDigitPairs = [] {
-  std::array<char, 200> pairs{};
-  for (std::size_t i = 0; i < 100; ++i) {
-    pairs[2 * i] = static_cast<char>('0' + i / 10);
-    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
-  }
-  return pairs;
-}();
-
-// Composes one call's JSON through a pointer into a buffer that is made
-// large enough before each piece, instead of appending to a string piece by
-// piece. The buffer is a string kept between calls; only its first Used()
-// bytes are the JSON.
-class JsonCursor {
- public:
-  explicit JsonCursor(std::string& buffer) : buffer_(buffer) {
-    if (buffer_.size() < kInitialBytes) {
-      buffer_.resize(kInitialBytes);
-    }
-    at_ = buffer_.data();
-    end_ = at_ + buffer_.size();
-  }
-
-  // Room for count more bytes.
-  void Need(std::size_t count) {
-    if (static_cast<std::size_t>(end_ - at_) < count) {
-      const std::size_t used = Used();
-      buffer_.resize(std::max(2 * buffer_.size(), used + count));
-      at_ = buffer_.data() + used;
-      end_ = buffer_.data() + buffer_.size();
-    }
-  }
-  std::size_t Used() const { return static_cast<std::size_t>(at_ - buffer_.data()); }
-  const char* Data() const { return buffer_.data(); }
-
-  // A literal piece; the room is the caller's to make (it is one of the fixed
-  // pieces that kFixedBytes counts).
-  template <std::size_t N>
-  void Literal(const char (&text)[N]) {
-    std::memcpy(at_, text, N - 1);
-    at_ += N - 1;
-  }
-  void Char(char c) { *at_++ = c; }
-  void Text(std::string_view text) {
-    Need(text.size());
-    std::memcpy(at_, text.data(), text.size());
-    at_ += text.size();
-  }
-
-  // Whole numbers as JSON writes them, two digits at a time from the back.
-  void Number(std::int64_t value) {
-    Need(24);
-    char digits[24];
-    char* const last = digits + sizeof digits;
-    char* first = last;
-    std::uint64_t magnitude =
-        value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-    while (magnitude >= 100) {
-      const std::size_t pair = 2 * (magnitude % 100);
-      magnitude /= 100;
-      *--first = kDigitPairs[pair + 1];
-      *--first = kDigitPairs[pair];
-    }
-    if (magnitude >= 10) {
-      *--first = kDigitPairs[2 * magnitude + 1];
-      *--first = kDigitPairs[2 * magnitude];
-    } else {
-      *--first = static_cast<char>('0' + magnitude);
-    }
-    if (value < 0) {
-      *--first = '-';
-    }
-    const auto count = static_cast<std::size_t>(last - first);
-    std::memcpy(at_, first, count);
-    at_ += count;
-  }
-  void OptionalNumber(const std::optional<TraceTime>& value) {
-    if (value) {
-      Number(*value);
-    } else {
-      Need(4);
-      Literal("null");
-    }
-  }
-
-  // AppendTimeText's "+Nd hh:mm:ss.zzz", written in place.
-  void Time(TraceTime time) {
-    constexpr TraceTime kMaxDays = 1000000000;
-    if (time < 0 || time / kMsPerDay >= kMaxDays) {
-      std::string text;
-      AppendTimeText(text, time);
-      Text(text);
-      return;
-    }
-    Need(32);
-    const auto day = static_cast<std::uint64_t>(time / kMsPerDay);
-    if (day > 0) {
-      Char('+');
-      Number(static_cast<std::int64_t>(day));
-      Char('d');
-      Char(' ');
-    }
-    const auto ms = static_cast<unsigned>(time % kMsPerDay);
-    const unsigned millis = ms % 1000;
-    const unsigned seconds = ms / 1000;
-    const auto pair = [this](unsigned value) {
-      at_[0] = kDigitPairs[2 * value];
-      at_[1] = kDigitPairs[2 * value + 1];
-      at_ += 2;
-    };
-    pair(seconds / 3600);
-    Char(':');
-    pair(seconds / 60 % 60);
-    Char(':');
-    pair(seconds % 60);
-    Char('.');
-    Char(static_cast<char>('0' + millis / 100));
-    pair(millis % 100);
-  }
-
-  // A text of the trace as a JSON string: ASCII and UTF-8 input need no
-  // conversion; bytes that need no escape are copied in runs.
-  void TraceText(std::string_view raw) {
-    std::string converted;
-    if (!g_utf8Input && !Ascii(raw)) {
-      converted = Cp1252ToUtf8(raw);
-      raw = converted;
-    }
-    // At most six bytes ("\u001f") for each byte, and the quotes.
-    Need(6 * raw.size() + 2);
-    Char('"');
-    std::size_t plain = 0;
-    for (std::size_t i = 0; i < raw.size(); ++i) {
-      const auto byte = static_cast<unsigned char>(raw[i]);
-      if (!kJsonEscaped[byte]) {
-        continue;
-      }
-      std::memcpy(at_, raw.data() + plain, i - plain);
-      at_ += i - plain;
-      plain = i + 1;
-      if (byte == '"' || byte == '\\') {
-        Char('\\');
-        Char(static_cast<char>(byte));
-      } else {
-        constexpr char kHex[] = "0123456789abcdef";
-        Literal("\\u00");
-        Char(kHex[byte >> 4]);
-        Char(kHex[byte & 0xF]);
-      }
-    }
-    std::memcpy(at_, raw.data() + plain, raw.size() - plain);
-    at_ += raw.size() - plain;
-    Char('"');
-  }
-
-  void Handle(DWORD handle) {
-    Need(8);
-    constexpr char kHex[] = "0123456789ABCDEF";
-    for (int shift = 28; shift >= 0; shift -= 4) {
-      Char(kHex[(handle >> shift) & 0xF]);
-    }
-  }
-
- private:
-  static constexpr std::size_t kInitialBytes = 16 * 1024;
-  std::string& buffer_;
-  char* at_;
-  char* end_;
-};
-
 // The fixed pieces of one call's object and of one state's, with room to
 // spare: each is made room for once.
 constexpr std::size_t kCallFixedBytes = 512;
 constexpr std::size_t kStateFixedBytes = 64;
 
-void AppendJsonHistory(JsonCursor& json, std::string_view name, const IdentifierHistory& history) {
+void AppendJsonHistory(TextCursor& json, std::string_view name, const IdentifierHistory& history) {
   json.Need(kCallFixedBytes);
   json.Char('"');
   json.Text(name);
@@ -826,7 +885,7 @@ void AppendJsonHistory(JsonCursor& json, std::string_view name, const Identifier
 
 // One call as a JSON object, composed in one buffer and written at once.
 void WriteJsonCall(std::ostream& out, const Call& call, StateJson& stateJson, std::string& text) {
-  JsonCursor json(text);
+  TextCursor json(text);
   json.Need(kCallFixedBytes);
   json.Literal("{\"handle\":\"");
   json.Handle(call.handle);
