@@ -20,12 +20,10 @@ bool IsDialingState(DWORD state) {
          state == LINECALLSTATE_RINGBACK || state == LINECALLSTATE_PROCEEDING;
 }
 
-void IdentifierHistory::Note(std::string_view value) {
-  if (!value.empty() && Last() != value) {
-    joined_ += '\0';
-    lastStart_ = static_cast<std::uint32_t>(joined_.size());
-    joined_ += value;
-  }
+void IdentifierHistory::Add(std::string_view value) {
+  joined_ += '\0';
+  lastStart_ = static_cast<std::uint32_t>(joined_.size());
+  joined_ += value;
 }
 
 std::vector<std::string_view> IdentifierHistory::Values() const {

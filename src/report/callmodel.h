@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <optional>
 #include <string>
@@ -43,7 +44,13 @@ struct StateChange {
 // no memory of their own.
 class IdentifierHistory {
  public:
-  void Note(std::string_view value);
+  // Most lines repeat the last value: that is told here, without a call.
+  void Note(std::string_view value) {
+    if (!value.empty() && (joined_.size() - lastStart_ != value.size() ||
+                           std::memcmp(joined_.data() + lastStart_, value.data(), value.size()) != 0)) {
+      Add(value);
+    }
+  }
   // The last non-empty value; empty when there never was one.
   std::string_view Last() const { return std::string_view(joined_).substr(lastStart_); }
   std::vector<std::string_view> Values() const;
@@ -52,6 +59,8 @@ class IdentifierHistory {
   bool HasEarlier() const { return lastStart_ > 1; }
 
  private:
+  void Add(std::string_view value);
+
   std::string joined_;
   std::uint32_t lastStart_ = 0;  // where the last value begins in joined_
 };

@@ -279,6 +279,224 @@ bool Ascii(std::string_view text) {
   return std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; });
 }
 
+// The two digits of 0 to 99, one pair after the other.
+constexpr auto kDigitPairs = [] {
+  std::array<char, 200> pairs{};
+  for (std::size_t i = 0; i < 100; ++i) {
+    pairs[2 * i] = static_cast<char>('0' + i / 10);
+    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
+  }
+  return pairs;
+}();
+
+// Composes text (a call's JSON, the table's rows) through a pointer into a
+// buffer that is made large enough before each piece, instead of appending
+// to a string piece by piece. The buffer is a string kept between uses; only
+// its first Used() bytes are the text.
+class TextCursor {
+ public:
+  explicit TextCursor(std::string& buffer) : buffer_(buffer) {
+    if (buffer_.size() < kInitialBytes) {
+      buffer_.resize(kInitialBytes);
+    }
+    at_ = buffer_.data();
+    end_ = at_ + buffer_.size();
+  }
+
+  // Room for count more bytes.
+  void Need(std::size_t count) {
+    if (static_cast<std::size_t>(end_ - at_) < count) {
+      const std::size_t used = Used();
+      buffer_.resize(std::max(2 * buffer_.size(), used + count));
+      at_ = buffer_.data() + used;
+      end_ = buffer_.data() + buffer_.size();
+    }
+  }
+  std::size_t Used() const { return static_cast<std::size_t>(at_ - buffer_.data()); }
+  const char* Data() const { return buffer_.data(); }
+  // Starts again at the buffer's beginning.
+  void Restart() { at_ = buffer_.data(); }
+  void Fill(char c, std::size_t count) {
+    Need(count);
+    std::memset(at_, c, count);
+    at_ += count;
+  }
+
+  // A literal piece; the room is the caller's to make (it is one of the fixed
+  // pieces that kFixedBytes counts).
+  template <std::size_t N>
+  void Literal(const char (&text)[N]) {
+    std::memcpy(at_, text, N - 1);
+    at_ += N - 1;
+  }
+  void Char(char c) { *at_++ = c; }
+  void Text(std::string_view text) {
+    Need(text.size());
+    std::memcpy(at_, text.data(), text.size());
+    at_ += text.size();
+  }
+
+  // Whole numbers as JSON writes them, two digits at a time from the back.
+  void Number(std::int64_t value) {
+    Need(24);
+    char digits[24];
+    char* const last = digits + sizeof digits;
+    char* first = last;
+    std::uint64_t magnitude =
+        value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+    while (magnitude >= 100) {
+      const std::size_t pair = 2 * (magnitude % 100);
+      magnitude /= 100;
+      *--first = kDigitPairs[pair + 1];
+      *--first = kDigitPairs[pair];
+    }
+    if (magnitude >= 10) {
+      *--first = kDigitPairs[2 * magnitude + 1];
+      *--first = kDigitPairs[2 * magnitude];
+    } else {
+      *--first = static_cast<char>('0' + magnitude);
+    }
+    if (value < 0) {
+      *--first = '-';
+    }
+    const auto count = static_cast<std::size_t>(last - first);
+    std::memcpy(at_, first, count);
+    at_ += count;
+  }
+  void OptionalNumber(const std::optional<TraceTime>& value) {
+    if (value) {
+      Number(*value);
+    } else {
+      Need(4);
+      Literal("null");
+    }
+  }
+
+  // AppendTimeText's "+Nd hh:mm:ss.zzz", written in place.
+  void Time(TraceTime time) {
+    constexpr TraceTime kMaxDays = 1000000000;
+    if (time < 0 || time / kMsPerDay >= kMaxDays) {
+      std::string text;
+      AppendTimeText(text, time);
+      Text(text);
+      return;
+    }
+    Need(32);
+    const auto day = static_cast<std::uint64_t>(time / kMsPerDay);
+    if (day > 0) {
+      Char('+');
+      Number(static_cast<std::int64_t>(day));
+      Char('d');
+      Char(' ');
+    }
+    const auto ms = static_cast<unsigned>(time % kMsPerDay);
+    const unsigned millis = ms % 1000;
+    const unsigned seconds = ms / 1000;
+    const auto pair = [this](unsigned value) {
+      at_[0] = kDigitPairs[2 * value];
+      at_[1] = kDigitPairs[2 * value + 1];
+      at_ += 2;
+    };
+    pair(seconds / 3600);
+    Char(':');
+    pair(seconds / 60 % 60);
+    Char(':');
+    pair(seconds % 60);
+    Char('.');
+    Char(static_cast<char>('0' + millis / 100));
+    pair(millis % 100);
+  }
+
+  // A text of the trace as a JSON string: ASCII and UTF-8 input need no
+  // conversion; bytes that need no escape are copied in runs.
+  void TraceText(std::string_view raw) {
+    std::string converted;
+    if (!g_utf8Input && !Ascii(raw)) {
+      converted = Cp1252ToUtf8(raw);
+      raw = converted;
+    }
+    // At most six bytes ("\u001f") for each byte, and the quotes.
+    Need(6 * raw.size() + 2);
+    Char('"');
+    std::size_t plain = 0;
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+      const auto byte = static_cast<unsigned char>(raw[i]);
+      if (!kJsonEscaped[byte]) {
+        continue;
+      }
+      std::memcpy(at_, raw.data() + plain, i - plain);
+      at_ += i - plain;
+      plain = i + 1;
+      if (byte == '"' || byte == '\\') {
+        Char('\\');
+        Char(static_cast<char>(byte));
+      } else {
+        constexpr char kHex[] = "0123456789abcdef";
+        Literal("\\u00");
+        Char(kHex[byte >> 4]);
+        Char(kHex[byte & 0xF]);
+      }
+    }
+    std::memcpy(at_, raw.data() + plain, raw.size() - plain);
+    at_ += raw.size() - plain;
+    Char('"');
+  }
+
+  // AppendDurationText's "h:mm:ss.zzz", "m:ss.zzz" or "s.zzz", written in
+  // place.
+  void Duration(TraceTime duration) {
+    constexpr TraceTime kMaxHours = 1000000;
+    const TraceTime ms = duration < 0 ? -duration : duration;
+    if (ms < 0 || ms / 3600000 >= kMaxHours) {
+      std::string text;
+      AppendDurationText(text, duration);
+      Text(text);
+      return;
+    }
+    Need(32);
+    if (duration < 0) {
+      Char('-');
+    }
+    const auto pair = [this](unsigned value) {
+      at_[0] = kDigitPairs[2 * value];
+      at_[1] = kDigitPairs[2 * value + 1];
+      at_ += 2;
+    };
+    const auto seconds = static_cast<unsigned>(ms / 1000 % 60);
+    if (ms >= 3600000) {
+      Number(ms / 3600000);
+      Char(':');
+      pair(static_cast<unsigned>(ms / 60000 % 60));
+      Char(':');
+      pair(seconds);
+    } else if (ms >= 60000) {
+      Number(ms / 60000);
+      Char(':');
+      pair(seconds);
+    } else {
+      Number(seconds);
+    }
+    const auto millis = static_cast<unsigned>(ms % 1000);
+    Char('.');
+    Char(static_cast<char>('0' + millis / 100));
+    pair(millis % 100);
+  }
+
+  void Handle(DWORD handle) {
+    Need(8);
+    constexpr char kHex[] = "0123456789ABCDEF";
+    for (int shift = 28; shift >= 0; shift -= 4) {
+      Char(kHex[(handle >> shift) & 0xF]);
+    }
+  }
+
+ private:
+  static constexpr std::size_t kInitialBytes = 16 * 1024;
+  std::string& buffer_;
+  char* at_;
+  char* end_;
+};
+
 enum Column { kHandle, kStart, kDuration, kOutcome, kCaller, kCalled, kConnected, kFinalState, kColumnCount };
 
 constexpr std::string_view kColumnTitles[kColumnCount] = {"Handle", "Start",  "Duration",  "Outcome",
@@ -290,21 +508,30 @@ class TableCells {
  public:
   explicit TableCells(bool utf8) : utf8_(utf8) {}
 
-  // Appends the cell's text; its width.
-  std::size_t Append(std::string& row, const Call& call, Column column) {
-    const std::size_t before = row.size();
+  // Writes the cell's text; its width. The call's outcome is given: it was
+  // worked out once for both passes.
+  std::size_t Write(TextCursor& row, const Call& call, Column column, Outcome outcome) {
+    const std::size_t before = row.Used();
     switch (column) {
       case kHandle:
+        row.Handle(call.handle);
+        return 8;
       case kStart:
+        row.Time(call.start);
+        return row.Used() - before;
       case kDuration:
-        AppendClockOrNumber(row, call, column);
-        return row.size() - before;
+        if (const auto duration = ::ordalyn::report::Duration(call)) {
+          row.Duration(*duration);
+        } else {
+          row.Text("-");
+        }
+        return row.Used() - before;
       case kOutcome:
-        row += OutcomeText(CallOutcome(call));
-        return row.size() - before;
+        row.Text(OutcomeText(outcome));
+        return row.Used() - before;
       case kFinalState:
-        row += FinalName(call);
-        return row.size() - before;
+        row.Text(FinalName(call));
+        return row.Used() - before;
       default:
         break;
     }
@@ -313,18 +540,18 @@ class TableCells {
     const std::string_view raw = Identifier(call, column);
     if (!utf8_ && PlainCp1252(raw)) {
       if (Ascii(raw)) {
-        row += raw;
+        row.Text(raw);
       } else {
-        row += Cp1252ToUtf8(raw);
+        row.Text(Cp1252ToUtf8(raw));
       }
       return raw.size();
     }
     const std::string text = Visible(Utf8(raw));
-    row += text;
+    row.Text(text);
     return Width(text);
   }
 
-  std::size_t WidthOf(const Call& call, Column column) {
+  std::size_t WidthOf(const Call& call, Column column, Outcome outcome) {
     switch (column) {
       case kHandle:
         return 8;
@@ -337,7 +564,7 @@ class TableCells {
         AppendClockOrNumber(scratch_, call, column);
         return scratch_.size();
       case kOutcome:
-        return std::string_view(OutcomeText(CallOutcome(call))).size();
+        return std::string_view(OutcomeText(outcome)).size();
       case kFinalState:
         return FinalName(call).size();
       default:
@@ -465,21 +692,22 @@ Summary Summarise(const Selection& selection) {
 
 namespace {
 
-// Appends one row of the table (the titles when call is null): each cell
+// Writes one row of the table (the titles when call is null): each cell
 // padded to its column's width and two blanks, the last one not.
-void AppendRow(std::string& rows, TableCells& cells, const Call* call, const std::size_t* widths) {
+void WriteRow(TextCursor& rows, TableCells& cells, const Call* call, Outcome outcome,
+              const std::size_t* widths) {
   for (std::size_t i = 0; i < kColumnCount; ++i) {
     std::size_t width = kColumnTitles[i].size();
     if (call == nullptr) {
-      rows += kColumnTitles[i];
+      rows.Text(kColumnTitles[i]);
     } else {
-      width = cells.Append(rows, *call, static_cast<Column>(i));
+      width = cells.Write(rows, *call, static_cast<Column>(i), outcome);
     }
     if (i + 1 < kColumnCount && width < widths[i] + 2) {
-      rows.append(widths[i] + 2 - width, ' ');
+      rows.Fill(' ', widths[i] + 2 - width);
     }
   }
-  rows += '\n';
+  rows.Text("\n");
 }
 
 // The widths of the table's columns when the calls come one at a time:
@@ -490,9 +718,10 @@ constexpr std::size_t kFixedWidths[kColumnCount] = {8, 16, 9, 10, 18, 18, 18, 11
 void WriteFixedRow(std::ostream& out, const Call* call, bool utf8) {
   const InputTexts texts(utf8);
   TableCells cells(utf8);
-  std::string row;
-  AppendRow(row, cells, call, kFixedWidths);
-  out.write(row.data(), static_cast<std::streamsize>(row.size()));
+  std::string buffer;
+  TextCursor row(buffer);
+  WriteRow(row, cells, call, call != nullptr ? CallOutcome(*call) : Outcome{}, kFixedWidths);
+  out.write(row.Data(), static_cast<std::streamsize>(row.Used()));
 }
 
 }  // namespace
@@ -509,24 +738,27 @@ void WriteTable(std::ostream& out, const Report& report, const Selection& select
   for (std::size_t i = 0; i < kColumnCount; ++i) {
     widths[i] = kColumnTitles[i].size();
   }
+  std::vector<Outcome> outcomes;
+  outcomes.reserve(selection.calls.size());
   for (const Call* call : selection.calls) {
+    outcomes.push_back(CallOutcome(*call));
     for (std::size_t i = 0; i < kColumnCount; ++i) {
-      widths[i] = std::max(widths[i], cells.WidthOf(*call, static_cast<Column>(i)));
+      widths[i] = std::max(widths[i], cells.WidthOf(*call, static_cast<Column>(i), outcomes.back()));
     }
   }
-  // The rows are gathered in one buffer and written some 64 KiB at a time.
+  // The rows are composed in one buffer and written some 64 KiB at a time.
   constexpr std::size_t kGathered = 64 * 1024;
-  std::string rows;
-  rows.reserve(kGathered + 4096);
-  AppendRow(rows, cells, nullptr, widths);
-  for (const Call* call : selection.calls) {
-    AppendRow(rows, cells, call, widths);
-    if (rows.size() >= kGathered) {
-      out.write(rows.data(), static_cast<std::streamsize>(rows.size()));
-      rows.clear();
+  std::string buffer;
+  TextCursor rows(buffer);
+  WriteRow(rows, cells, nullptr, Outcome{}, widths);
+  for (std::size_t index = 0; index < selection.calls.size(); ++index) {
+    WriteRow(rows, cells, selection.calls[index], outcomes[index], widths);
+    if (rows.Used() >= kGathered) {
+      out.write(rows.Data(), static_cast<std::streamsize>(rows.Used()));
+      rows.Restart();
     }
   }
-  out.write(rows.data(), static_cast<std::streamsize>(rows.size()));
+  out.write(rows.Data(), static_cast<std::streamsize>(rows.Used()));
 
   const Summary summary = Summarise(selection);
   out << '\n' << "Calls: " << summary.calls;
@@ -622,80 +854,6 @@ void WriteCsvRow(std::ostream& out, const Call& callRef, bool utf8) {
 
 namespace {
 
-// The two digits of 0 to 99, one pair after the other.
-constexpr auto kDigitPairs = [] {
-  std::array<char, 200> pairs{};
-  for (std::size_t i = 0; i < 100; ++i) {
-    pairs[2 * i] = static_cast<char>('0' + i / 10);
-    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
-  }
-  return pairs;
-}();
-
-// A whole number in decimal, as JSON writes it: the digits from the back,
-// two at a time, into a small buffer, appended at once.
-void AppendNumber(std::string& text, std::int64_t value) {
-  char digits[24];
-  char* const end = digits + sizeof digits;
-  char* first = end;
-  std::uint64_t magnitude =
-      value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-  while (magnitude >= 100) {
-    const std::size_t pair = 2 * (magnitude % 100);
-    magnitude /= 100;
-    *--first = kDigitPairs[pair + 1];
-    *--first = kDigitPairs[pair];
-  }
-  if (magnitude >= 10) {
-    *--first = kDigitPairs[2 * magnitude + 1];
-    *--first = kDigitPairs[2 * magnitude];
-  } else {
-    *--first = static_cast<char>('0' + magnitude);
-  }
-  if (value < 0) {
-    *--first = '-';
-  }
-  text.append(first, end);
-}
-
-void AppendOptionalNumber(std::string& text, const std::optional<TraceTime>& value) {
-  if (value) {
-    AppendNumber(text, *value);
-  } else {
-    text += "null";
-  }
-}
-
-// A text of the trace as a JSON string: ASCII and UTF-8 input need no
-// conversion.
-void AppendJsonText(std::string& text, std::string_view raw) {
-  const bool ascii = std::all_of(raw.begin(), raw.end(), [](char c) { return (c & 0x80) == 0; });
-  if (ascii || g_utf8Input) {
-    AppendJsonString(text, raw);
-  } else {
-    AppendJsonString(text, Cp1252ToUtf8(raw));
-  }
-}
-
-void AppendJsonHistory(std::string& text, std::string_view name, const IdentifierHistory& history) {
-  text += '"';
-  text += name;
-  text += "\":"sv;
-  AppendJsonText(text, history.Last());
-  text += ",\""sv;
-  text += name;
-  text += "_earlier\":["sv;
-  if (history.HasEarlier()) {
-    bool first = true;
-    for (const std::string_view value : history.Earlier()) {
-      text += first ? ""sv : ","sv;
-      AppendJsonText(text, value);
-      first = false;
-    }
-  }
-  text += ']';
-}
-
 // The JSON of a state and its mode, ",\"state\":...,\"mode\":...", made once
 // for each pair the calls hold; and the names of origins, reasons and final
 // states as JSON strings, made once for each value.
@@ -736,67 +894,122 @@ class StateJson {
   std::unordered_map<std::uint64_t, std::string> names_;
 };
 
-// One call as a JSON object, composed in one string and written at once.
+// The fixed pieces of one call's object and of one state's, with room to
+// spare: each is made room for once.
+constexpr std::size_t kCallFixedBytes = 512;
+constexpr std::size_t kStateFixedBytes = 64;
+
+void AppendJsonHistory(TextCursor& json, std::string_view name, const IdentifierHistory& history) {
+  json.Need(kCallFixedBytes);
+  json.Char('"');
+  json.Text(name);
+  json.Literal("\":");
+  json.TraceText(history.Last());
+  json.Need(kCallFixedBytes);
+  json.Literal(",\"");
+  json.Text(name);
+  json.Literal("_earlier\":[");
+  if (history.HasEarlier()) {
+    bool first = true;
+    for (const std::string_view value : history.Earlier()) {
+      if (!first) {
+        json.Need(1);
+        json.Char(',');
+      }
+      json.TraceText(value);
+      first = false;
+    }
+  }
+  json.Need(1);
+  json.Char(']');
+}
+
+// One call as a JSON object, composed in one buffer and written at once.
 void WriteJsonCall(std::ostream& out, const Call& call, StateJson& stateJson, std::string& text) {
-  text.clear();
-  text += "{\"handle\":\""sv;
-  AppendHexUpper(text, call.handle, 8);
-  text += "\",\"session\":"sv;
-  AppendNumber(text, static_cast<std::int64_t>(call.session + 1));
-  text += ",\"start\":\""sv;
-  AppendTimeText(text, call.start);
-  text += "\",\"start_ms\":"sv;
-  AppendNumber(text, call.start);
-  text += ",\"end\":"sv;
+  TextCursor json(text);
+  json.Need(kCallFixedBytes);
+  json.Literal("{\"handle\":\"");
+  json.Handle(call.handle);
+  json.Literal("\",\"session\":");
+  json.Number(static_cast<std::int64_t>(call.session + 1));
+  json.Literal(",\"start\":\"");
+  json.Time(call.start);
+  json.Literal("\",\"start_ms\":");
+  json.Number(call.start);
+  json.Need(kCallFixedBytes);
+  json.Literal(",\"end\":");
   if (call.ended) {
-    text += '"';
-    AppendTimeText(text, call.lastSeen);
-    text += '"';
+    json.Char('"');
+    json.Time(call.lastSeen);
+    json.Char('"');
   } else {
-    text += "null"sv;
+    json.Literal("null");
   }
-  text += ",\"duration_ms\":"sv;
-  AppendOptionalNumber(text, Duration(call));
-  text += ",\"outcome\":\""sv;
-  text += OutcomeText(CallOutcome(call));
-  text += "\","sv;
-  AppendJsonHistory(text, "caller"sv, call.caller);
-  text += ',';
-  AppendJsonHistory(text, "called"sv, call.called);
-  text += ',';
-  AppendJsonHistory(text, "connected"sv, call.connected);
-  text += ",\"origin\":"sv;
-  text += stateJson.NameOf(StateJson::Name::kOrigin, call.origin);
-  text += ",\"reason\":"sv;
-  text += stateJson.NameOf(StateJson::Name::kReason, call.reason);
-  text += ",\"origin_or_reason\":"sv;
-  text += stateJson.NameOf(StateJson::Name::kOrigin, call.originOrReason);
-  text += ",\"ended_without_idle\":"sv;
-  text += call.endedWithoutIdle ? "true"sv : "false"sv;
-  text += ",\"offering_to_connected_ms\":"sv;
-  AppendOptionalNumber(text, OfferingToConnected(call));
-  text += ",\"connected_ms\":"sv;
-  AppendNumber(text, TimeConnected(call));
-  text += ",\"final_state\":"sv;
+  json.Need(kCallFixedBytes);
+  json.Literal(",\"duration_ms\":");
+  json.OptionalNumber(Duration(call));
+  json.Need(kCallFixedBytes);
+  json.Literal(",\"outcome\":\"");
+  json.Text(OutcomeText(CallOutcome(call)));
+  json.Need(kCallFixedBytes);
+  json.Literal("\",");
+  AppendJsonHistory(json, "caller"sv, call.caller);
+  json.Need(1);
+  json.Char(',');
+  AppendJsonHistory(json, "called"sv, call.called);
+  json.Need(1);
+  json.Char(',');
+  AppendJsonHistory(json, "connected"sv, call.connected);
+  json.Need(kCallFixedBytes);
+  json.Literal(",\"origin\":");
+  json.Text(stateJson.NameOf(StateJson::Name::kOrigin, call.origin));
+  json.Need(kCallFixedBytes);
+  json.Literal(",\"reason\":");
+  json.Text(stateJson.NameOf(StateJson::Name::kReason, call.reason));
+  json.Need(kCallFixedBytes);
+  json.Literal(",\"origin_or_reason\":");
+  json.Text(stateJson.NameOf(StateJson::Name::kOrigin, call.originOrReason));
+  json.Need(kCallFixedBytes);
+  json.Literal(",\"ended_without_idle\":");
+  if (call.endedWithoutIdle) {
+    json.Literal("true");
+  } else {
+    json.Literal("false");
+  }
+  json.Literal(",\"offering_to_connected_ms\":");
+  json.OptionalNumber(OfferingToConnected(call));
+  json.Need(kCallFixedBytes);
+  json.Literal(",\"connected_ms\":");
+  json.Number(TimeConnected(call));
+  json.Need(kCallFixedBytes);
+  json.Literal(",\"final_state\":");
   if (const auto state = FinalState(call)) {
-    text += stateJson.NameOf(StateJson::Name::kState, *state);
+    json.Text(stateJson.NameOf(StateJson::Name::kState, *state));
   } else {
-    text += "\"\""sv;
+    json.Literal("\"\"");
   }
-  text += ",\"states\":["sv;
+  json.Need(kCallFixedBytes);
+  json.Literal(",\"states\":[");
   for (std::size_t i = 0; i < call.states.size(); ++i) {
     const StateChange& change = call.states[i];
-    text += i > 0 ? ",{\"time\":\""sv : "{\"time\":\""sv;
-    AppendTimeText(text, change.time);
-    text += "\",\"time_ms\":"sv;
-    AppendNumber(text, change.time);
-    text += stateJson.Of(change.state, change.mode);
-    text += ",\"line\":"sv;
-    AppendNumber(text, change.lineNumber);
-    text += '}';
+    json.Need(kStateFixedBytes);
+    if (i > 0) {
+      json.Char(',');
+    }
+    json.Literal("{\"time\":\"");
+    json.Time(change.time);
+    json.Need(kStateFixedBytes);
+    json.Literal("\",\"time_ms\":");
+    json.Number(change.time);
+    json.Text(stateJson.Of(change.state, change.mode));
+    json.Need(kStateFixedBytes);
+    json.Literal(",\"line\":");
+    json.Number(change.lineNumber);
+    json.Char('}');
   }
-  text += "]}"sv;
-  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+  json.Need(2);
+  json.Literal("]}");
+  out.write(json.Data(), static_cast<std::streamsize>(json.Used()));
 }
 
 }  // namespace

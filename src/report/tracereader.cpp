@@ -1,6 +1,7 @@
 #include "report/tracereader.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <optional>
 
@@ -31,13 +32,44 @@ bool IsAll(std::string_view text, char c, std::size_t count) {
   return text.size() == count && text.find_first_not_of(c) == std::string_view::npos;
 }
 
-// The stamp and " | ": the time of day in milliseconds, or none.
+// The stamp and " | ": the time of day in milliseconds, or none. Every
+// line has one, so its nine digits are checked eight and four bytes at a
+// time; what is read is what ReadTimeOfDay reads.
 std::optional<std::int64_t> ReadStamp(std::string_view line) {
-  if (line.size() < kStampWidth + kStampEnd.size() ||
-      std::memcmp(line.data() + kStampWidth, kStampEnd.data(), kStampEnd.size()) != 0) {
+  static_assert(kStampWidth == 12 && kStampEnd.size() == 3);
+  if (line.size() < kStampWidth + kStampEnd.size() || line[12] != ' ' || line[13] != '|' || line[14] != ' ') {
     return std::nullopt;
   }
-  return ReadTimeOfDay(line.substr(0, kStampWidth), TimeOfDayForm::kStamp);
+  if constexpr (std::endian::native != std::endian::little) {
+    return ReadTimeOfDay(line.substr(0, kStampWidth), TimeOfDayForm::kStamp);
+  }
+  // "hh:nn:ss:zzz": any one separator that is no digit, the same three times.
+  const char separator = line[2];
+  if (line[5] != separator || line[8] != separator || static_cast<unsigned>(separator - '0') <= 9) {
+    return std::nullopt;
+  }
+  std::uint64_t head = 0;  // h h : n n : s s, the first byte lowest
+  std::uint32_t tail = 0;  // : z z z
+  std::memcpy(&head, line.data(), 8);
+  std::memcpy(&tail, line.data() + 8, 4);
+  // The separators count as '0'; then every byte minus '0' must be 0 to 9.
+  head = (head & ~0x0000FF0000FF0000ull) | 0x0000300000300000ull;
+  tail = (tail & ~0xFFu) | 0x30u;
+  const std::uint64_t h = head ^ 0x3030303030303030ull;
+  const std::uint32_t t = tail ^ 0x30303030u;
+  if ((((h + 0x7676767676767676ull) | h) & 0x8080808080808080ull) != 0 ||
+      (((t + 0x76767676u) | t) & 0x80808080u) != 0) {
+    return std::nullopt;
+  }
+  const auto at = [h](unsigned index) { return static_cast<unsigned>(h >> (8 * index)) & 0xFF; };
+  const unsigned hour = at(0) * 10 + at(1);
+  const unsigned minute = at(3) * 10 + at(4);
+  const unsigned second = at(6) * 10 + at(7);
+  if (hour > 23 || minute > 59 || second > 59) {
+    return std::nullopt;
+  }
+  const unsigned millis = (t >> 8 & 0xFF) * 100 + (t >> 16 & 0xFF) * 10 + (t >> 24 & 0xFF);
+  return ((hour * 60 + minute) * 60 + second) * std::int64_t{1000} + millis;
 }
 
 // The first CR or LF in the bytes, or none.
@@ -151,6 +183,97 @@ void TraceReader::EndInput() {
   errorTextLinesLeft_ = 0;
 }
 
+std::size_t TraceReader::HandleTable::Home(DWORD handle) const {
+  return static_cast<std::size_t>((handle * 0x9E3779B97F4A7C15ull) >> 32) & (slots_.size() - 1);
+}
+
+TraceReader::HandleCall* TraceReader::HandleTable::Find(DWORD handle) {
+  if (slots_.empty()) {
+    return nullptr;
+  }
+  for (std::size_t at = Home(handle);; at = (at + 1) & (slots_.size() - 1)) {
+    Slot& slot = slots_[at];
+    if (!slot.used) {
+      return nullptr;
+    }
+    if (slot.handle == handle) {
+      return &slot.call;
+    }
+  }
+}
+
+TraceReader::HandleCall& TraceReader::HandleTable::Get(DWORD handle) {
+  if (HandleCall* found = Find(handle)) {
+    return *found;
+  }
+  // At most half full, so that a search ends soon at a free slot.
+  if (2 * (count_ + 1) > slots_.size()) {
+    Grow();
+  }
+  std::size_t at = Home(handle);
+  while (slots_[at].used) {
+    at = (at + 1) & (slots_.size() - 1);
+  }
+  ++count_;
+  slots_[at].used = true;
+  slots_[at].handle = handle;
+  slots_[at].call = HandleCall{};
+  return slots_[at].call;
+}
+
+void TraceReader::HandleTable::Grow() {
+  std::vector<Slot> old(std::max<std::size_t>(64, 2 * slots_.size()));
+  old.swap(slots_);
+  for (const Slot& slot : old) {
+    if (slot.used) {
+      std::size_t at = Home(slot.handle);
+      while (slots_[at].used) {
+        at = (at + 1) & (slots_.size() - 1);
+      }
+      slots_[at] = slot;
+    }
+  }
+}
+
+// A table far larger than what it held is let go rather than emptied, so
+// that many short sessions after a long one do not each pay for its size.
+void TraceReader::HandleTable::Clear() {
+  if (count_ == 0) {
+    return;
+  }
+  if (slots_.size() > 64 && 8 * count_ < slots_.size()) {
+    slots_ = std::vector<Slot>();
+  } else {
+    std::fill(slots_.begin(), slots_.end(), Slot{});
+  }
+  count_ = 0;
+}
+
+// Removes the handle's entry, moving the entries after it that searched past
+// it back, so that every search still ends at a free slot.
+void TraceReader::HandleTable::Erase(DWORD handle) {
+  if (slots_.empty()) {
+    return;
+  }
+  const std::size_t mask = slots_.size() - 1;
+  std::size_t hole = Home(handle);
+  while (slots_[hole].handle != handle || !slots_[hole].used) {
+    if (!slots_[hole].used) {
+      return;
+    }
+    hole = (hole + 1) & mask;
+  }
+  for (std::size_t next = (hole + 1) & mask; slots_[next].used; next = (next + 1) & mask) {
+    // The entry at next may fill the hole when the hole lies between its home and next.
+    if (((next - Home(slots_[next].handle)) & mask) >= ((next - hole) & mask)) {
+      slots_[hole] = slots_[next];
+      hole = next;
+    }
+  }
+  slots_[hole] = Slot{};
+  --count_;
+}
+
 bool TraceReader::Utf8SoFar() const {
   return encoding_ == InputEncoding::kUtf8 ||
          (encoding_ == InputEncoding::kAuto && utf8MultiByte_ && !utf8Invalid_);
@@ -162,7 +285,7 @@ Report TraceReader::Finish() {
     report_.calls.clear();
     freeSlots_.clear();
   }
-  handles_.clear();
+  handles_.Clear();
   // A handle seen only in LINE_CALLINFO lines (the trace began after its
   // call's states) makes no call of its own.
   const auto stateless = [](const Call& call) { return !call.announced && call.states.empty(); };
@@ -268,7 +391,7 @@ void TraceReader::EndSession() {
     HandOnOpenCalls();
     recentlyEnded_.Clear();
   }
-  handles_.clear();
+  handles_.Clear();
 }
 
 // Streaming: the call at index goes to the sink, and its place is free.
@@ -284,11 +407,11 @@ void TraceReader::HandOn(std::size_t index) {
 // Streaming: the calls still open, oldest first, as open calls.
 void TraceReader::HandOnOpenCalls() {
   std::vector<std::size_t> open;
-  for (const auto& [handle, slot] : handles_) {
+  handles_.ForEach([&open](const HandleCall& slot) {
     if (slot.open) {
       open.push_back(slot.index);
     }
-  }
+  });
   std::sort(open.begin(), open.end(), [this](std::size_t a, std::size_t b) {
     return report_.calls[a].startElapsed < report_.calls[b].startElapsed ||
            (report_.calls[a].startElapsed == report_.calls[b].startElapsed && a < b);
@@ -296,7 +419,7 @@ void TraceReader::HandOnOpenCalls() {
   for (const std::size_t index : open) {
     HandOn(index);
   }
-  handles_.clear();
+  handles_.Clear();
 }
 
 Call& TraceReader::BeginCall(DWORD handle, TraceTime time) {
@@ -316,7 +439,7 @@ Call& TraceReader::BeginCall(DWORD handle, TraceTime time) {
   call.startElapsed = lastElapsed_;
   call.lastElapsed = lastElapsed_;
   call.states.reserve(6);  // the usual life of a call, without growing
-  handles_[handle] = HandleCall{index, true};
+  handles_.Get(handle) = HandleCall{index, true};
   return call;
 }
 
@@ -442,10 +565,7 @@ void TraceReader::ReadEvent(const EventLineView& event, TraceTime time) {
   }
   const bool isState = event.message == LINE_CALLSTATE;
   const DWORD state = event.param1;
-  HandleCall* slot = nullptr;
-  if (const auto found = handles_.find(event.handle); found != handles_.end()) {
-    slot = &found->second;
-  }
+  HandleCall* slot = handles_.Find(event.handle);
   if (event.message == LINE_APPNEWCALL) {
     if (slot != nullptr && slot->open) {
       Call& earlier = report_.calls[slot->index];
@@ -465,7 +585,7 @@ void TraceReader::ReadEvent(const EventLineView& event, TraceTime time) {
   }
   if (slot == nullptr || (!slot->open && begins)) {
     BeginCall(event.handle, time);
-    slot = &handles_[event.handle];
+    slot = &handles_.Get(event.handle);
   }
   Call* call = &report_.calls[slot->index];
   const bool open = slot->open;
@@ -507,7 +627,7 @@ void TraceReader::ReadEvent(const EventLineView& event, TraceTime time) {
       slot->open = false;
       if (sink_) {
         HandOn(slot->index);
-        handles_.erase(event.handle);
+        handles_.Erase(event.handle);
         recentlyEnded_.Add(event.handle);
       }
     }

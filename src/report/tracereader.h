@@ -16,7 +16,6 @@
 #include <functional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "report/callmodel.h"
@@ -75,6 +74,38 @@ class TraceReader {
     bool open = false;
   };
 
+  // The handles of a session and their calls, kept in one array that is
+  // searched from the handle's own place on: no memory of its own for each
+  // handle, and one look a line.
+  class HandleTable {
+   public:
+    HandleCall* Find(DWORD handle);
+    // The handle's entry, made when there is none.
+    HandleCall& Get(DWORD handle);
+    void Erase(DWORD handle);
+    void Clear();
+    template <typename Visit>
+    void ForEach(const Visit& visit) const {
+      for (const Slot& slot : slots_) {
+        if (slot.used) {
+          visit(slot.call);
+        }
+      }
+    }
+
+   private:
+    struct Slot {
+      DWORD handle = 0;
+      bool used = false;
+      HandleCall call;
+    };
+    std::size_t Home(DWORD handle) const;
+    void Grow();
+
+    std::vector<Slot> slots_;
+    std::size_t count_ = 0;
+  };
+
   void ReadLine(std::string_view line, bool cut);
   void NoteEncoding(std::string_view bytes);
   bool ReadText(std::string_view text, TraceTime time);
@@ -111,7 +142,7 @@ class TraceReader {
   bool utf8MultiByte_ = false;
   bool utf8Invalid_ = false;
   // Every handle seen in the current session and its latest call.
-  std::unordered_map<DWORD, HandleCall> handles_;
+  HandleTable handles_;
   // Streaming: where the calls go, the handles that ended last, and the
   // places in report_.calls that handed-on calls left free.
   CallSink sink_;

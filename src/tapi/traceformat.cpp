@@ -15,8 +15,41 @@ namespace {
 // LINECALLINFOSTATE has names for bits 0 to 27 only.
 constexpr DWORD kNamedCallInfoStates = 0x0FFFFFFF;
 
+std::uint64_t Load64(const char* at) {
+  std::uint64_t word = 0;
+  std::memcpy(&word, at, sizeof word);
+  return word;
+}
+
+std::uint32_t Load32(const char* at) {
+  std::uint32_t word = 0;
+  std::memcpy(&word, at, sizeof word);
+  return word;
+}
+
+// Whether the count bytes at a and b are the same. The labels and names of
+// the grammar are short: up to 16 bytes are compared as two words, the
+// second overlapping the first, without a library call.
+inline bool SameBytes(const char* a, const char* b, std::size_t count) {
+  if (count > 16) {
+    return std::memcmp(a, b, count) == 0;
+  }
+  if (count >= 8) {
+    return ((Load64(a) ^ Load64(b)) | (Load64(a + count - 8) ^ Load64(b + count - 8))) == 0;
+  }
+  if (count >= 4) {
+    return ((Load32(a) ^ Load32(b)) | (Load32(a + count - 4) ^ Load32(b + count - 4))) == 0;
+  }
+  for (std::size_t at = 0; at < count; ++at) {
+    if (a[at] != b[at]) {
+      return false;
+    }
+  }
+  return true;
+}
+
 bool StartsWith(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && std::memcmp(text.data(), prefix.data(), prefix.size()) == 0;
+  return text.size() >= prefix.size() && SameBytes(text.data(), prefix.data(), prefix.size());
 }
 
 // "p1|p2|p3" at the end of every event line, after " - ", read from the
@@ -44,8 +77,8 @@ std::size_t ReadParamsAtEnd(std::string_view text, EventLineView& line) {
     }
     values[i] = value;
     if (i == 0) {
-      if (begin < kParamsStart.size() || std::memcmp(text.data() + begin - kParamsStart.size(),
-                                                     kParamsStart.data(), kParamsStart.size()) != 0) {
+      if (begin < kParamsStart.size() ||
+          !SameBytes(text.data() + begin - kParamsStart.size(), kParamsStart.data(), kParamsStart.size())) {
         return std::string_view::npos;
       }
       line.param1 = values[0];
@@ -229,7 +262,7 @@ bool ReadMessageName(std::string_view text, DWORD& message, std::size_t& nameEnd
   for (std::size_t i = 0; i < std::size(kFrequent); ++i) {
     const std::string& name = kFrequentNames[i];
     if (text.size() > name.size() && (text[name.size()] == ':' || text[name.size()] == ' ') &&
-        std::memcmp(text.data(), name.data(), name.size()) == 0) {
+        SameBytes(text.data(), name.data(), name.size())) {
       message = kFrequent[i];
       nameEnd = name.size();
       return true;
@@ -385,7 +418,7 @@ std::optional<EventLineView> ReadEventLine(std::string_view text) {
   const std::size_t handleAt = kDetailStart.size() + detail.size();
   const std::size_t bodyAt = handleAt + kHandleLabel.size() + kHandleDigits;
   if (paramsAt < bodyAt + kCallerLabel.size() || !StartsWith(rest, kDetailStart) ||
-      std::memcmp(rest.data() + kDetailStart.size(), detail.data(), detail.size()) != 0 ||
+      !SameBytes(rest.data() + kDetailStart.size(), detail.data(), detail.size()) ||
       !StartsWith(rest.substr(handleAt), kHandleLabel)) {
     return std::nullopt;
   }

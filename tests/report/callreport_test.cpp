@@ -180,6 +180,49 @@ TEST(CallReport, FailedLogonEditedAndCutLines) {
   EXPECT_TRUE(report.lastLineCut);
 }
 
+// Stamps at their fixed places: any one separator that is no digit, the
+// same three times, nine digits, the clock's ranges; anything else is no
+// trace line.
+TEST(CallReport, StampsReadOrRefused) {
+  const struct {
+    const char* stamp;
+    std::int64_t timeOfDay;  // -1: refused
+  } cases[] = {
+      {"00:00:00:000", 0},
+      {"23:59:59:999", 86399999},
+      {"10.15.02.117", 36902117},
+      {"10\xE9"
+       "15\xE9"
+       "02\xE9"
+       "117",
+       36902117},
+      {"24:00:00:000", -1},
+      {"10:60:00:000", -1},
+      {"10:00:60:000", -1},
+      {"10:00:00:00a", -1},
+      {"1:000:00:000", -1},
+      {"10:00.00:000", -1},
+      {"10000000:000", -1},
+      {"10:0\xB0:00:000", -1},
+      {"10:00:00:0/0", -1},
+      {"10:00:00:0:0", -1},
+      {"\xB0\xB0:00:00:000", -1},
+  };
+  for (const auto& c : cases) {
+    const std::string line = std::string(c.stamp) + " | LINE_LINEDEVSTATE - 2|0|1";
+    const Report report = Read(
+        line + "\n" + CallState(c.stamp, "LINECALLSTATE_IDLE", "00000001", " - CalledID: ", "1|0|0") + "\n");
+    if (c.timeOfDay < 0) {
+      EXPECT_EQ(report.skipped, 2u) << c.stamp;
+      EXPECT_TRUE(report.calls.empty()) << c.stamp;
+    } else {
+      EXPECT_EQ(report.skipped, 0u) << c.stamp;
+      ASSERT_EQ(report.calls.size(), 1u) << c.stamp;
+      EXPECT_EQ(report.calls[0].start, c.timeOfDay) << c.stamp;
+    }
+  }
+}
+
 // The call rules, one hand-made trace each: what the report must make of it.
 struct RuleCase {
   const char* name;
@@ -424,6 +467,127 @@ TEST(CallReport, TableColumnsLineUp) {
       }
     }
   }
+}
+
+// The writers compose times and durations in place: they must say what
+// TimeText and DurationText say, on later days, far beyond them and backwards.
+TEST(CallReport, WritersComposeTimesAsTheModelDoes) {
+  constexpr TraceTime kHour = 3600000;
+  const struct {
+    TraceTime time;
+    TraceTime duration;
+  } cases[] = {
+      {0, 0},
+      {9, 59999},
+      {kMsPerDay - 1, 60000},
+      {kMsPerDay, kHour - 1},
+      {10 * kMsPerDay + 30470, kHour},
+      {999999 * kMsPerDay + 1, 99 * kHour + 59 * 60000 + 59999},
+      {999999999 * kMsPerDay + kMsPerDay - 1, 999999 * kHour},
+      {1000000000 * kMsPerDay + 5, 1000000 * kHour + 1},
+      {-5, -1000},
+      {3, -(2 * kHour + 5)},
+  };
+  for (const auto& c : cases) {
+    Report report;
+    report.sessions.emplace_back();
+    Call& call = report.calls.emplace_back();
+    call.start = c.time;
+    call.lastSeen = c.time;
+    call.ended = true;
+    call.lastElapsed = c.duration;
+    call.states.push_back(StateChange{c.time, c.duration, LINECALLSTATE_IDLE, 0, 1, 0});
+    const Selection selection = Select(report, Filter{});
+    std::ostringstream json;
+    std::ostringstream table;
+    WriteJson(json, report, selection);
+    WriteTable(table, report, selection);
+    const std::string time = TimeText(c.time);
+    const std::string ms = std::to_string(c.time);
+    EXPECT_NE(json.str().find("\"start\":\"" + time + "\",\"start_ms\":" + ms + ",\"end\":\"" + time +
+                              "\",\"duration_ms\":" + std::to_string(c.duration) + ","),
+              std::string::npos)
+        << json.str();
+    EXPECT_NE(json.str().find("{\"time\":\"" + time + "\",\"time_ms\":" + ms + ","), std::string::npos)
+        << json.str();
+    EXPECT_NE(table.str().find("\n00000000  " + time + "  " + DurationText(c.duration) + "  "),
+              std::string::npos)
+        << table.str();
+  }
+}
+
+std::string Hex(unsigned value, const char* format) {
+  char text[16];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
+// Thousands of calls open at once, the same handles again after a logoff,
+// then many short sessions after the long one: every handle finds its own
+// call, and a logoff forgets them all.
+TEST(CallReport, ManyHandlesAcrossSessions) {
+  constexpr unsigned kCalls = 3000;
+  constexpr unsigned kShortSessions = 200;
+  const std::string ids = "5550100 - CalledID: 200";
+  std::string trace;
+  for (unsigned i = 1; i <= kCalls; ++i) {
+    trace += "10:00:00:000 | LINE_APPNEWCALL - hCall: " + Hex(i, "%08X") + " - 0|" + Hex(i, "%X") + "|2\n";
+  }
+  for (unsigned i = 1; i <= kCalls; ++i) {
+    trace += CallState("10:00:01:000", "LINECALLSTATE_OFFERING; ACTIVE", Hex(i, "%08X"), ids, "2|1|0") + "\n";
+  }
+  for (unsigned i = 1; i <= kCalls; i += 2) {
+    trace += CallState("10:00:02:000", "LINECALLSTATE_IDLE", Hex(i, "%08X"), ids, "1|0|0") + "\n";
+  }
+  trace += "10:00:03:000 | TAPI - Logoff\n";
+  for (unsigned i = 1; i <= kCalls; ++i) {
+    trace +=
+        CallState("10:00:04:000", "LINECALLSTATE_CONNECTED; ACTIVE", Hex(i, "%08X"), ids, "100|1|0") + "\n";
+  }
+  for (unsigned i = 0; i < kShortSessions; ++i) {
+    trace += "10:00:05:000 | TAPI - Logoff\n";
+    trace += CallState("10:00:06:000", "LINECALLSTATE_OFFERING; ACTIVE", "00000001", ids, "2|1|0") + "\n";
+  }
+  const Report report = Read(trace, 4096);
+  EXPECT_EQ(report.skipped, 0u);
+  ASSERT_EQ(report.calls.size(), 2 * kCalls + kShortSessions);
+  for (unsigned i = 1; i <= kCalls; ++i) {
+    const Call& first = report.calls[i - 1];
+    const Call& again = report.calls[kCalls + i - 1];
+    ASSERT_EQ(first.handle, i);
+    EXPECT_EQ(first.states.size(), i % 2 == 1 ? 2u : 1u) << i;
+    EXPECT_EQ(CallOutcome(first), i % 2 == 1 ? Outcome::kMissed : Outcome::kStillOpen) << i;
+    ASSERT_EQ(again.handle, i);
+    EXPECT_EQ(again.session, 1u);
+    ASSERT_EQ(again.states.size(), 1u);
+    EXPECT_EQ(again.states[0].state, static_cast<DWORD>(LINECALLSTATE_CONNECTED));
+  }
+  for (unsigned i = 0; i < kShortSessions; ++i) {
+    const Call& call = report.calls[2 * kCalls + i];
+    EXPECT_EQ(call.session, 2u + i);
+    EXPECT_EQ(call.states.size(), 1u);
+  }
+}
+
+// Handles scattered over the whole range, as providers hand them out: calls
+// that end leave the streamed handle table among thousands still open, whose
+// lines must still find their calls.
+TEST(CallReport, StreamedCallsEndAmongThousandsOpen) {
+  const std::string ids = "5550100 - CalledID: 200";
+  const auto handle = [](unsigned i) { return Hex(i * 0x9E3779B1u ^ 0x5A5A5A5Au, "%08X"); };
+  std::string trace;
+  for (unsigned i = 1; i <= 3000; ++i) {
+    trace += CallState("10:00:01:000", "LINECALLSTATE_OFFERING; ACTIVE", handle(i), ids, "2|1|0") + "\n";
+  }
+  for (unsigned i = 1; i <= 3000; i += 2) {
+    trace += CallState("10:00:02:000", "LINECALLSTATE_IDLE", handle(i), ids, "1|0|0") + "\n";
+  }
+  for (unsigned i = 1; i <= 3000; ++i) {
+    trace += CallState("10:00:03:000", "LINECALLSTATE_CONNECTED; ACTIVE", handle(i), ids, "100|1|0") + "\n";
+  }
+  const Report report = Read(trace, 4096);
+  ASSERT_EQ(report.calls.size(), 3000u);
+  EXPECT_EQ(StreamedCalls(trace), ReportedCalls(report));
 }
 
 TEST(CallReport, AmbiguousIdentifiersAreCountedNotGuessed) {
