@@ -821,7 +821,10 @@ void WriteCsvRow(std::ostream& out, const Call& callRef, bool utf8) {
   const Call* const call = &callRef;
   std::string states;
   for (const StateChange& change : call->states) {
-    states += (states.empty() ? "" : " ") + ShortStateName(change.state);
+    if (!states.empty()) {
+      states += ' ';
+    }
+    states += ShortStateName(change.state);
   }
   const std::string fields[] = {
       HandleText(call->handle),
