@@ -158,43 +158,52 @@ std::string TimeText(TraceTime time) {
 }
 
 void AppendTimeText(std::string& text, TraceTime time) {
-  const long long day = time >= 0 ? time / kMsPerDay : 0;
-  const long long ms = time >= 0 ? time % kMsPerDay : 0;
-  // "+Nd hh:mm:ss.zzz" composed in one small buffer and appended at once;
-  // every field of the clock has its fixed width (hours below 24).
-  char buffer[40];
-  char* end = buffer + sizeof buffer;
-  char* first = end;
-  const auto two = [&first](unsigned value) {
-    *--first = static_cast<char>('0' + value % 10);
-    *--first = static_cast<char>('0' + value / 10);
-  };
-  const auto millis = static_cast<unsigned>(ms % 1000);
-  const auto seconds = static_cast<unsigned>(ms / 1000);
-  *--first = static_cast<char>('0' + millis % 10);
-  *--first = static_cast<char>('0' + millis / 10 % 10);
-  *--first = static_cast<char>('0' + millis / 100);
-  *--first = '.';
-  two(seconds % 60);
-  *--first = ':';
-  two(seconds / 60 % 60);
-  *--first = ':';
-  two(seconds / 3600);
-  if (day > 0 && day <= 999999999) {
-    *--first = ' ';
-    *--first = 'd';
-    auto count = static_cast<unsigned>(day);
-    do {
-      *--first = static_cast<char>('0' + count % 10);
-      count /= 10;
-    } while (count != 0);
-    *--first = '+';
-  } else if (day > 0) {
-    text += '+';
-    AppendDecimal(text, static_cast<int>(day), 1);
-    text += "d ";
+  char buffer[kClockTextBytes];
+  text.append(buffer, WriteTimeText(buffer, time));
+}
+
+namespace {
+
+// The number in at least `width` digits.
+char* WriteNumber(char* at, std::uint64_t value, int width) {
+  char digits[20];
+  int count = 0;
+  do {
+    digits[count++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0 || count < width);
+  while (count > 0) {
+    *at++ = digits[--count];
   }
-  text.append(first, end);
+  return at;
+}
+
+char* WriteTwoDigits(char* at, unsigned value) {
+  at[0] = static_cast<char>('0' + value / 10);
+  at[1] = static_cast<char>('0' + value % 10);
+  return at + 2;
+}
+
+}  // namespace
+
+// Every field of the clock has its fixed width (hours below 24).
+char* WriteTimeText(char* at, TraceTime time) {
+  const auto since = static_cast<std::uint64_t>(time >= 0 ? time : 0);
+  const std::uint64_t day = since / kMsPerDay;
+  const auto ms = static_cast<unsigned>(since % kMsPerDay);
+  if (day > 0) {
+    *at++ = '+';
+    at = WriteNumber(at, day, 1);
+    *at++ = 'd';
+    *at++ = ' ';
+  }
+  at = WriteTwoDigits(at, ms / 3600000);
+  *at++ = ':';
+  at = WriteTwoDigits(at, ms / 60000 % 60);
+  *at++ = ':';
+  at = WriteTwoDigits(at, ms / 1000 % 60);
+  *at++ = '.';
+  return WriteNumber(at, ms % 1000, 3);
 }
 
 std::string DurationText(TraceTime duration) {
@@ -204,22 +213,29 @@ std::string DurationText(TraceTime duration) {
 }
 
 void AppendDurationText(std::string& text, TraceTime duration) {
+  char buffer[kClockTextBytes];
+  text.append(buffer, WriteDurationText(buffer, duration));
+}
+
+char* WriteDurationText(char* at, TraceTime duration) {
   if (duration < 0) {
-    text += '-';
+    *at++ = '-';
   }
-  const long long ms = duration < 0 ? -duration : duration;
+  // The magnitude without overflow, also of the most negative value.
+  const std::uint64_t ms =
+      duration < 0 ? 0 - static_cast<std::uint64_t>(duration) : static_cast<std::uint64_t>(duration);
   if (ms >= 3600000) {
-    AppendDecimal(text, static_cast<int>(ms / 3600000), 1);
-    text += ':';
-    AppendDecimal(text, static_cast<int>(ms / 60000 % 60), 2);
-    text += ':';
+    at = WriteNumber(at, ms / 3600000, 1);
+    *at++ = ':';
+    at = WriteTwoDigits(at, static_cast<unsigned>(ms / 60000 % 60));
+    *at++ = ':';
   } else if (ms >= 60000) {
-    AppendDecimal(text, static_cast<int>(ms / 60000), 1);
-    text += ':';
+    at = WriteNumber(at, ms / 60000, 1);
+    *at++ = ':';
   }
-  AppendDecimal(text, static_cast<int>(ms / 1000 % 60), ms >= 60000 ? 2 : 1);
-  text += '.';
-  AppendDecimal(text, static_cast<int>(ms % 1000), 3);
+  at = WriteNumber(at, ms / 1000 % 60, ms >= 60000 ? 2 : 1);
+  *at++ = '.';
+  return WriteNumber(at, ms % 1000, 3);
 }
 
 }  // namespace ordalyn::report

@@ -150,5 +150,10 @@ void AppendTimeText(std::string& text, TraceTime time);
 // "1:02:03.004", "2:03.004" or "3.004".
 std::string DurationText(TraceTime duration);
 void AppendDurationText(std::string& text, TraceTime duration);
+// The same texts written at `at`, which has room for kClockTextBytes; they
+// return the text's end.
+inline constexpr std::size_t kClockTextBytes = 32;
+char* WriteTimeText(char* at, TraceTime time);
+char* WriteDurationText(char* at, TraceTime duration);
 
 }  // namespace ordalyn::report

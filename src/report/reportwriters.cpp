@@ -374,37 +374,8 @@ class TextCursor {
 
   // AppendTimeText's "+Nd hh:mm:ss.zzz", written in place.
   void Time(TraceTime time) {
-    constexpr TraceTime kMaxDays = 1000000000;
-    if (time < 0 || time / kMsPerDay >= kMaxDays) {
-      std::string text;
-      AppendTimeText(text, time);
-      Text(text);
-      return;
-    }
-    Need(32);
-    const auto day = static_cast<std::uint64_t>(time / kMsPerDay);
-    if (day > 0) {
-      Char('+');
-      Number(static_cast<std::int64_t>(day));
-      Char('d');
-      Char(' ');
-    }
-    const auto ms = static_cast<unsigned>(time % kMsPerDay);
-    const unsigned millis = ms % 1000;
-    const unsigned seconds = ms / 1000;
-    const auto pair = [this](unsigned value) {
-      at_[0] = kDigitPairs[2 * value];
-      at_[1] = kDigitPairs[2 * value + 1];
-      at_ += 2;
-    };
-    pair(seconds / 3600);
-    Char(':');
-    pair(seconds / 60 % 60);
-    Char(':');
-    pair(seconds % 60);
-    Char('.');
-    Char(static_cast<char>('0' + millis / 100));
-    pair(millis % 100);
+    Need(kClockTextBytes);
+    at_ = WriteTimeText(at_, time);
   }
 
   // A text of the trace as a JSON string: ASCII and UTF-8 input need no
@@ -445,41 +416,8 @@ class TextCursor {
   // AppendDurationText's "h:mm:ss.zzz", "m:ss.zzz" or "s.zzz", written in
   // place.
   void Duration(TraceTime duration) {
-    constexpr TraceTime kMaxHours = 1000000;
-    const TraceTime ms = duration < 0 ? -duration : duration;
-    if (ms < 0 || ms / 3600000 >= kMaxHours) {
-      std::string text;
-      AppendDurationText(text, duration);
-      Text(text);
-      return;
-    }
-    Need(32);
-    if (duration < 0) {
-      Char('-');
-    }
-    const auto pair = [this](unsigned value) {
-      at_[0] = kDigitPairs[2 * value];
-      at_[1] = kDigitPairs[2 * value + 1];
-      at_ += 2;
-    };
-    const auto seconds = static_cast<unsigned>(ms / 1000 % 60);
-    if (ms >= 3600000) {
-      Number(ms / 3600000);
-      Char(':');
-      pair(static_cast<unsigned>(ms / 60000 % 60));
-      Char(':');
-      pair(seconds);
-    } else if (ms >= 60000) {
-      Number(ms / 60000);
-      Char(':');
-      pair(seconds);
-    } else {
-      Number(seconds);
-    }
-    const auto millis = static_cast<unsigned>(ms % 1000);
-    Char('.');
-    Char(static_cast<char>('0' + millis / 100));
-    pair(millis % 100);
+    Need(kClockTextBytes);
+    at_ = WriteDurationText(at_, duration);
   }
 
   void Handle(DWORD handle) {

@@ -408,10 +408,12 @@ TEST(CallReport, TimesAndJsonStringsComposedByHand) {
       {((13 * 60 + 47) * 60 + 5) * 1000 + 9, "13:47:05.009"},
       {10 * kMsPerDay + ((20 * 60 + 8) * 60 + 30) * 1000 + 470, "+10d 20:08:30.470"},
       {-5, "00:00:00.000"},
+      {INT64_MAX, "+106751991167d 07:12:55.807"},
   };
   for (const auto& t : times) {
     EXPECT_EQ(TimeText(t.time), t.text) << t.time;
   }
+  EXPECT_EQ(DurationText(INT64_MIN), "-2562047788015:12:55.808");
   EXPECT_EQ(JsonString(""), "\"\"");
   EXPECT_EQ(JsonString("plain"), "\"plain\"");
   EXPECT_EQ(JsonString("a\"b\\c<d\x01"
