@@ -184,6 +184,11 @@ char* WriteTwoDigits(char* at, unsigned value) {
   return at + 2;
 }
 
+char* WriteMillis(char* at, unsigned millis) {
+  *at++ = static_cast<char>('0' + millis / 100);
+  return WriteTwoDigits(at, millis % 100);
+}
+
 }  // namespace
 
 // Every field of the clock has its fixed width (hours below 24).
@@ -203,7 +208,7 @@ char* WriteTimeText(char* at, TraceTime time) {
   *at++ = ':';
   at = WriteTwoDigits(at, ms / 1000 % 60);
   *at++ = '.';
-  return WriteNumber(at, ms % 1000, 3);
+  return WriteMillis(at, ms % 1000);
 }
 
 std::string DurationText(TraceTime duration) {
@@ -233,9 +238,14 @@ char* WriteDurationText(char* at, TraceTime duration) {
     at = WriteNumber(at, ms / 60000, 1);
     *at++ = ':';
   }
-  at = WriteNumber(at, ms / 1000 % 60, ms >= 60000 ? 2 : 1);
+  const auto seconds = static_cast<unsigned>(ms / 1000 % 60);
+  if (ms >= 60000 || seconds >= 10) {
+    at = WriteTwoDigits(at, seconds);
+  } else {
+    *at++ = static_cast<char>('0' + seconds);
+  }
   *at++ = '.';
-  return WriteNumber(at, ms % 1000, 3);
+  return WriteMillis(at, static_cast<unsigned>(ms % 1000));
 }
 
 }  // namespace ordalyn::report
