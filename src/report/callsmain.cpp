@@ -92,9 +92,13 @@ bool KeepTraceLines(const std::vector<std::string>& files) {
   return true;
 }
 
+// The report of a process that ends right after it: kept here, reachable,
+// and never freed.
+const Report* g_reportLeftToProcessEnd = nullptr;
+
 }  // namespace
 
-int CallsMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int CallsMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool processEnds) {
   CLI::App app{
       "Reads Ordalyn traces (background files or saved logs) and reports their calls: one row per call with\n"
       "its start, duration, outcome and parties, then a summary. FILE - reads standard input.",
@@ -218,7 +222,11 @@ int CallsMain(const std::vector<std::string>& args, std::ostream& out, std::ostr
       return 2;
     }
   }
-  const Report report = reader.Finish();
+  auto owned = std::make_unique<const Report>(reader.Finish());
+  const Report& report = *owned;
+  if (processEnds) {
+    g_reportLeftToProcessEnd = owned.release();
+  }
   const Selection selection = jsonl ? Selection() : Select(report, filter);
 
   if (!html.empty()) {

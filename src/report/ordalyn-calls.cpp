@@ -14,5 +14,5 @@ int main(int argc, char** argv) {
   ordalyn::report::FileOutputBuffer buffer(stdout);
   std::ostream out(&buffer);
   const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-  return ordalyn::report::CallsMain(args, out, std::cerr);
+  return ordalyn::report::CallsMain(args, out, std::cerr, true);
 }
