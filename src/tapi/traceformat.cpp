@@ -1,5 +1,6 @@
 #include "tapi/traceformat.h"
 
+#include <algorithm>
 #include <cstring>
 #include <iterator>
 
@@ -252,6 +253,53 @@ bool ReadCallInfo(std::string_view body, const Pieces& pieces, std::size_t end, 
   return true;
 }
 
+// The call information of body up to end, read once for each text: the lines
+// of a call mostly repeat it, so the last text read and what it gave are kept,
+// and a repeated text is compared, not read again.
+bool ReadCallInfoOnce(std::string_view body, std::size_t end, EventLineView& line) {
+  // An identifier as where it stands in the text and how long it is.
+  struct Place {
+    std::size_t at = 0;
+    std::size_t size = 0;
+  };
+  struct Last {
+    std::string text;
+    bool read = false;
+    Place caller, called, connected;
+    DWORD origin = 0;
+    DWORD reason = 0;
+    DWORD originOrReason = 0;
+    bool ambiguous = false;
+  };
+  thread_local Last last;
+  if (end != last.text.size() || !SameBytes(body.data(), last.text.data(), end)) {
+    EventLineView read;
+    last.read = ReadCallInfo(body, FindPieces(body, kCallerLabel.size() + 1, end), end, read);
+    last.text.assign(body.substr(0, end));
+    const auto place = [&body](std::string_view id) {
+      return id.empty() ? Place{} : Place{static_cast<std::size_t>(id.data() - body.data()), id.size()};
+    };
+    last.caller = place(read.callerId);
+    last.called = place(read.calledId);
+    last.connected = place(read.connectedId);
+    last.origin = read.origin;
+    last.reason = read.reason;
+    last.originOrReason = read.originOrReason;
+    last.ambiguous = read.identifiersAmbiguous;
+  }
+  if (!last.read) {
+    return false;
+  }
+  line.callerId = body.substr(last.caller.at, last.caller.size);
+  line.calledId = body.substr(last.called.at, last.called.size);
+  line.connectedId = body.substr(last.connected.at, last.connected.size);
+  line.origin = last.origin;
+  line.reason = last.reason;
+  line.originOrReason = last.originOrReason;
+  line.identifiersAmbiguous = last.ambiguous;
+  return true;
+}
+
 // The message name: "LINE_...", "PHONE_..." or the fallback "Unknown (      1B)",
 // ended by ':' or ' '. The messages that make up most of a trace are
 // compared whole first.
@@ -382,34 +430,33 @@ void AppendEventLine(std::string& text, DWORD message, std::uint32_t handle, con
   AppendHexUpper(text, param3);
 }
 
-std::optional<EventLineView> ReadEventLine(std::string_view text) {
-  EventLineView line;
+bool ReadEventLine(std::string_view text, EventLineView& line) {
   std::size_t nameEnd = 0;
   if (!ReadMessageName(text, line.message, nameEnd)) {
-    return std::nullopt;
+    return false;
   }
   const std::string_view rest = text.substr(nameEnd);
   // The raw parameters end every event line; what stands before them is
   // checked against them and against the message's fixed order of fields.
   const std::size_t paramsAt = ReadParamsAtEnd(rest, line);
   if (paramsAt == std::string_view::npos) {
-    return std::nullopt;
+    return false;
   }
   if (!NamesCallHandle(line.message)) {
-    return paramsAt == kParamsStart.size() ? std::optional(line) : std::nullopt;
+    return paramsAt == kParamsStart.size();
   }
   if (line.message == LINE_APPNEWCALL) {
     // "LINE_APPNEWCALL - hCall: 00010A2C - 0|10A2C|2": the handle is param2.
     constexpr std::size_t kHandleEnd = kHandleLabel.size() + kHandleDigits;
     if (paramsAt != kHandleEnd + kParamsStart.size() || !StartsWith(rest, kHandleLabel)) {
-      return std::nullopt;
+      return false;
     }
     const auto handle = ReadHandle(rest.substr(kHandleLabel.size(), kHandleDigits));
     if (!handle || line.param2 != *handle) {
-      return std::nullopt;
+      return false;
     }
     line.handle = *handle;
-    return line;
+    return true;
   }
 
   // ": DETAIL - hCall: HHHHHHHH - CallerID: ...": the detail must be what the
@@ -420,24 +467,20 @@ std::optional<EventLineView> ReadEventLine(std::string_view text) {
   if (paramsAt < bodyAt + kCallerLabel.size() || !StartsWith(rest, kDetailStart) ||
       !SameBytes(rest.data() + kDetailStart.size(), detail.data(), detail.size()) ||
       !StartsWith(rest.substr(handleAt), kHandleLabel)) {
-    return std::nullopt;
+    return false;
   }
   const auto handle = ReadHandle(rest.substr(handleAt + kHandleLabel.size(), kHandleDigits));
   const std::string_view body = rest.substr(bodyAt);
   if (!handle || !StartsWith(body, kCallerLabel)) {
-    return std::nullopt;
+    return false;
   }
   line.handle = *handle;
   // The caller's label is the first piece; nothing may overlap it.
   const std::size_t bodyParamsAt = paramsAt - kParamsStart.size() - bodyAt;
   if (bodyParamsAt < kCallerLabel.size()) {
-    return std::nullopt;
+    return false;
   }
-  const Pieces pieces = FindPieces(body, kCallerLabel.size() + 1, bodyParamsAt);
-  if (!ReadCallInfo(body, pieces, bodyParamsAt, line)) {
-    return std::nullopt;
-  }
-  return line;
+  return ReadCallInfoOnce(body, bodyParamsAt, line);
 }
 
 }  // namespace ordalyn

@@ -102,7 +102,8 @@ struct EventLineView {
   bool identifiersAmbiguous = false;
 };
 
-// Reads the text after the stamp as an event line. No value when it is none,
+// Reads the text after the stamp as an event line into line, which holds no
+// values yet. False (or no value) when it is none,
 // or when its pieces disagree (the names of state, mode or flags against the
 // raw parameters, the handle of LINE_APPNEWCALL against its second one).
 //
@@ -111,6 +112,10 @@ struct EventLineView {
 // follow the last " - ", the call information begins right after the
 // handle, and " - ConnectedID: " counts only after " - CalledID: ". A trailing
 // " - (...)" that holds an origin or reason name is read as them.
-std::optional<EventLineView> ReadEventLine(std::string_view text);
+bool ReadEventLine(std::string_view text, EventLineView& line);
+inline std::optional<EventLineView> ReadEventLine(std::string_view text) {
+  EventLineView line;
+  return ReadEventLine(text, line) ? std::optional(line) : std::nullopt;
+}
 
 }  // namespace ordalyn
