@@ -187,47 +187,42 @@ std::size_t TraceReader::HandleTable::Home(DWORD handle) const {
   return static_cast<std::size_t>((handle * 0x9E3779B97F4A7C15ull) >> 32) & (slots_.size() - 1);
 }
 
-TraceReader::HandleCall* TraceReader::HandleTable::Find(DWORD handle) {
-  if (slots_.empty()) {
+TraceReader::CallIndex* TraceReader::HandleTable::Find(DWORD handle) {
+  if (slots_.empty() || handle == 0) {
     return nullptr;
   }
   for (std::size_t at = Home(handle);; at = (at + 1) & (slots_.size() - 1)) {
     Slot& slot = slots_[at];
-    if (!slot.used) {
-      return nullptr;
-    }
     if (slot.handle == handle) {
-      return &slot.call;
+      return &slot.index;
+    }
+    if (slot.handle == 0) {
+      return nullptr;
     }
   }
 }
 
-TraceReader::HandleCall& TraceReader::HandleTable::Get(DWORD handle) {
-  if (HandleCall* found = Find(handle)) {
-    return *found;
-  }
+TraceReader::CallIndex& TraceReader::HandleTable::Insert(DWORD handle) {
   // At most half full, so that a search ends soon at a free slot.
   if (2 * (count_ + 1) > slots_.size()) {
     Grow();
   }
   std::size_t at = Home(handle);
-  while (slots_[at].used) {
+  while (slots_[at].handle != 0) {
     at = (at + 1) & (slots_.size() - 1);
   }
   ++count_;
-  slots_[at].used = true;
-  slots_[at].handle = handle;
-  slots_[at].call = HandleCall{};
-  return slots_[at].call;
+  slots_[at] = Slot{handle, 0};
+  return slots_[at].index;
 }
 
 void TraceReader::HandleTable::Grow() {
   std::vector<Slot> old(std::max<std::size_t>(64, 2 * slots_.size()));
   old.swap(slots_);
   for (const Slot& slot : old) {
-    if (slot.used) {
+    if (slot.handle != 0) {
       std::size_t at = Home(slot.handle);
-      while (slots_[at].used) {
+      while (slots_[at].handle != 0) {
         at = (at + 1) & (slots_.size() - 1);
       }
       slots_[at] = slot;
@@ -252,18 +247,18 @@ void TraceReader::HandleTable::Clear() {
 // Removes the handle's entry, moving the entries after it that searched past
 // it back, so that every search still ends at a free slot.
 void TraceReader::HandleTable::Erase(DWORD handle) {
-  if (slots_.empty()) {
+  if (slots_.empty() || handle == 0) {
     return;
   }
   const std::size_t mask = slots_.size() - 1;
   std::size_t hole = Home(handle);
-  while (slots_[hole].handle != handle || !slots_[hole].used) {
-    if (!slots_[hole].used) {
+  while (slots_[hole].handle != handle) {
+    if (slots_[hole].handle == 0) {
       return;
     }
     hole = (hole + 1) & mask;
   }
-  for (std::size_t next = (hole + 1) & mask; slots_[next].used; next = (next + 1) & mask) {
+  for (std::size_t next = (hole + 1) & mask; slots_[next].handle != 0; next = (next + 1) & mask) {
     // The entry at next may fill the hole when the hole lies between its home and next.
     if (((next - Home(slots_[next].handle)) & mask) >= ((next - hole) & mask)) {
       slots_[hole] = slots_[next];
@@ -285,7 +280,7 @@ Report TraceReader::Finish() {
     report_.calls.clear();
     freeSlots_.clear();
   }
-  handles_.Clear();
+  ForgetHandles();
   // A handle seen only in LINE_CALLINFO lines (the trace began after its
   // call's states) makes no call of its own.
   const auto stateless = [](const Call& call) { return !call.announced && call.states.empty(); };
@@ -391,7 +386,22 @@ void TraceReader::EndSession() {
     HandOnOpenCalls();
     recentlyEnded_.Clear();
   }
-  handles_.Clear();
+  ForgetHandles();
+}
+
+void TraceReader::ForgetHandles() {
+  open_.Clear();
+  ended_.Clear();
+  endedLately_.clear();
+}
+
+const TraceReader::CallIndex* TraceReader::FindEnded(DWORD handle) {
+  for (const auto& [ended, index] : endedLately_) {
+    CallIndex* entry = ended_.Find(ended);
+    (entry != nullptr ? *entry : ended_.Insert(ended)) = index;
+  }
+  endedLately_.clear();
+  return ended_.Find(handle);
 }
 
 // Streaming: the call at index goes to the sink, and its place is free.
@@ -407,11 +417,7 @@ void TraceReader::HandOn(std::size_t index) {
 // Streaming: the calls still open, oldest first, as open calls.
 void TraceReader::HandOnOpenCalls() {
   std::vector<std::size_t> open;
-  handles_.ForEach([&open](const HandleCall& slot) {
-    if (slot.open) {
-      open.push_back(slot.index);
-    }
-  });
+  open_.ForEach([&open](CallIndex index) { open.push_back(index); });
   std::sort(open.begin(), open.end(), [this](std::size_t a, std::size_t b) {
     return report_.calls[a].startElapsed < report_.calls[b].startElapsed ||
            (report_.calls[a].startElapsed == report_.calls[b].startElapsed && a < b);
@@ -419,10 +425,10 @@ void TraceReader::HandOnOpenCalls() {
   for (const std::size_t index : open) {
     HandOn(index);
   }
-  handles_.Clear();
+  open_.Clear();
 }
 
-Call& TraceReader::BeginCall(DWORD handle, TraceTime time) {
+Call& TraceReader::BeginCall(DWORD handle, TraceTime time, CallIndex*& open) {
   // A streamed call that was handed on left its place free.
   std::size_t index = report_.calls.size();
   if (freeSlots_.empty()) {
@@ -439,7 +445,10 @@ Call& TraceReader::BeginCall(DWORD handle, TraceTime time) {
   call.startElapsed = lastElapsed_;
   call.lastElapsed = lastElapsed_;
   call.states.reserve(6);  // the usual life of a call, without growing
-  handles_.Get(handle) = HandleCall{index, true};
+  if (open == nullptr) {
+    open = &open_.Insert(handle);
+  }
+  *open = static_cast<CallIndex>(index);
   return call;
 }
 
@@ -452,11 +461,11 @@ bool TraceReader::ReadText(std::string_view text, TraceTime time) {
     session.end = time;
   };
 
-  if (const std::optional<EventLineView> event = ReadEventLine(text)) {
+  if (EventLineView event; ReadEventLine(text, event)) {
     if (!haveSession_ || report_.sessions.back().loggedOff) {
       StartSession();  // the trace begins in the middle of a session
     }
-    ReadEvent(*event, time);
+    ReadEvent(event, time);
     touch(report_.sessions.back());
     return true;
   }
@@ -565,30 +574,32 @@ void TraceReader::ReadEvent(const EventLineView& event, TraceTime time) {
   }
   const bool isState = event.message == LINE_CALLSTATE;
   const DWORD state = event.param1;
-  HandleCall* slot = handles_.Find(event.handle);
+  CallIndex* open = open_.Find(event.handle);
   if (event.message == LINE_APPNEWCALL) {
-    if (slot != nullptr && slot->open) {
-      Call& earlier = report_.calls[slot->index];
+    if (open != nullptr) {
+      Call& earlier = report_.calls[*open];
       earlier.ended = true;
       earlier.endedWithoutIdle = true;
       if (sink_) {
-        HandOn(slot->index);
+        HandOn(*open);
       }
     }
-    BeginCall(event.handle, time).announced = true;
+    BeginCall(event.handle, time, open).announced = true;
     return;
   }
   const bool begins = isState && (state == LINECALLSTATE_OFFERING || IsDialingState(state));
-  if (slot == nullptr && !begins && sink_ && recentlyEnded_.Contains(event.handle)) {
-    ++report_.linesAfterEnd;  // its call has been handed on already
-    return;
+  const CallIndex* ended = nullptr;
+  if (open == nullptr && !begins) {
+    if (sink_ && recentlyEnded_.Contains(event.handle)) {
+      ++report_.linesAfterEnd;  // its call has been handed on already
+      return;
+    }
+    ended = sink_ ? nullptr : FindEnded(event.handle);
   }
-  if (slot == nullptr || (!slot->open && begins)) {
-    BeginCall(event.handle, time);
-    slot = &handles_.Get(event.handle);
+  if (open == nullptr && ended == nullptr) {
+    BeginCall(event.handle, time, open);
   }
-  Call* call = &report_.calls[slot->index];
-  const bool open = slot->open;
+  Call* call = &report_.calls[open != nullptr ? *open : *ended];
   if (event.identifiersAmbiguous) {
     ++report_.ambiguous;
   } else {
@@ -605,7 +616,7 @@ void TraceReader::ReadEvent(const EventLineView& event, TraceTime time) {
   if (event.originOrReason != 0) {
     call->originOrReason = event.originOrReason;
   }
-  if (!open) {
+  if (open == nullptr) {
     return;  // after its end: the identifiers only
   }
   call->lastSeen = time;
@@ -624,11 +635,13 @@ void TraceReader::ReadEvent(const EventLineView& event, TraceTime time) {
     call->states.push_back(std::move(change));
     if (state == LINECALLSTATE_IDLE) {
       call->ended = true;
-      slot->open = false;
+      const CallIndex index = *open;
+      open_.Erase(event.handle);
       if (sink_) {
-        HandOn(slot->index);
-        handles_.Erase(event.handle);
+        HandOn(index);
         recentlyEnded_.Add(event.handle);
+      } else {
+        endedLately_.emplace_back(event.handle, index);
       }
     }
   }

@@ -16,6 +16,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "report/callmodel.h"
@@ -68,27 +69,25 @@ class TraceReader {
   std::uint64_t LaterHeadersSoFar() const { return laterHeaders_; }
 
  private:
-  // What a handle stands for: its latest call, and whether that has ended.
-  struct HandleCall {
-    std::size_t index = 0;
-    bool open = false;
-  };
+  // A call's place in report_.calls. 32 bits: a trace of more calls than
+  // that would not fit into memory.
+  using CallIndex = std::uint32_t;
 
-  // The handles of a session and their calls, kept in one array that is
-  // searched from the handle's own place on: no memory of its own for each
-  // handle, and one look a line.
+  // Handles and their calls, kept in one array that is searched from the
+  // handle's own place on: no memory of its own for each handle, and one look
+  // a line. Handle 0 (no call) is never kept: it marks a free slot.
   class HandleTable {
    public:
-    HandleCall* Find(DWORD handle);
-    // The handle's entry, made when there is none.
-    HandleCall& Get(DWORD handle);
+    CallIndex* Find(DWORD handle);
+    // The entry of a handle that has none yet.
+    CallIndex& Insert(DWORD handle);
     void Erase(DWORD handle);
     void Clear();
     template <typename Visit>
     void ForEach(const Visit& visit) const {
       for (const Slot& slot : slots_) {
-        if (slot.used) {
-          visit(slot.call);
+        if (slot.handle != 0) {
+          visit(slot.index);
         }
       }
     }
@@ -96,8 +95,7 @@ class TraceReader {
    private:
     struct Slot {
       DWORD handle = 0;
-      bool used = false;
-      HandleCall call;
+      CallIndex index = 0;
     };
     std::size_t Home(DWORD handle) const;
     void Grow();
@@ -115,7 +113,12 @@ class TraceReader {
   Session& CurrentSession();
   void StartSession();
   void EndSession();
-  Call& BeginCall(DWORD handle, TraceTime time);
+  // A new call for the handle; open is the handle's entry among the open
+  // calls, made when it is null.
+  Call& BeginCall(DWORD handle, TraceTime time, CallIndex*& open);
+  // The ended call of a handle that has no open call, or null.
+  const CallIndex* FindEnded(DWORD handle);
+  void ForgetHandles();
   void HandOn(std::size_t index);
   void HandOnOpenCalls();
   TraceTime Absolute(std::int64_t timeOfDay);
@@ -141,8 +144,14 @@ class TraceReader {
   int utf8Pending_ = 0;
   bool utf8MultiByte_ = false;
   bool utf8Invalid_ = false;
-  // Every handle seen in the current session and its latest call.
-  HandleTable handles_;
+  // The handles of the session's open calls: few, and looked at on every line.
+  HandleTable open_;
+  // The session's ended calls by their handles (not when streaming): looked
+  // at only for a line whose handle has no open call and that begins none.
+  // They are gathered in the order they end and put into the table only then,
+  // so that a trace without such lines never searches a table of every call.
+  HandleTable ended_;
+  std::vector<std::pair<DWORD, CallIndex>> endedLately_;
   // Streaming: where the calls go, the handles that ended last, and the
   // places in report_.calls that handed-on calls left free.
   CallSink sink_;

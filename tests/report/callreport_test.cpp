@@ -122,9 +122,14 @@ TEST(CallReport, AReusedHandleBeginsANewCall) {
           CallState("10:05:09:000", "LINECALLSTATE_CONNECTED; ACTIVE", "0000000A", " - CalledID: 5550123",
                     "100|1|0"),
           CallState("10:05:10:000", "LINECALLSTATE_IDLE", "0000000A", " - CalledID: 5550124", "1|0|0"),
+          // After both ended, a late identifier belongs to the later call.
+          "10:05:11:000 | LINE_CALLINFO: LINECALLINFOSTATE_CALLERID - hCall: 0000000A - CallerID: 99 - "
+          "CalledID: 5550124 - 8000|0|0",
       },
       "\r\n"));
   ASSERT_EQ(report.calls.size(), 2u);
+  EXPECT_EQ(report.calls[0].caller.Last(), "1");
+  EXPECT_EQ(report.calls[1].caller.Last(), "99");
   EXPECT_EQ(CallOutcome(report.calls[0]), Outcome::kMissed);
   EXPECT_EQ(CallOutcome(report.calls[1]), Outcome::kOutgoing);
   EXPECT_EQ(report.calls[1].start, 10 * 3600000 + 5 * 60000);
