@@ -279,6 +279,34 @@ bool Ascii(std::string_view text) {
   return std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; });
 }
 
+// Whether the text is ASCII that a JSON string holds as it is (no control
+// character, '"', '\\' or '<'): eight bytes at a time.
+bool PlainJsonAscii(std::string_view text) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+  constexpr std::uint64_t kHighs = 0x8080808080808080ull;
+  // Bytes below 0x20, and bytes equal to c: their high bit set in the result.
+  const auto below = [](std::uint64_t word, std::uint64_t n) { return (word - n * kOnes) & ~word & kHighs; };
+  const auto equal = [&below](std::uint64_t word, char c) {
+    return below(word ^ (static_cast<std::uint64_t>(static_cast<unsigned char>(c)) * kOnes), 1);
+  };
+  std::size_t at = 0;
+  for (; at + 8 <= text.size(); at += 8) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, text.data() + at, 8);
+    if (((word & kHighs) | below(word, 0x20) | equal(word, '"') | equal(word, '\\') | equal(word, '<')) !=
+        0) {
+      return false;
+    }
+  }
+  for (; at < text.size(); ++at) {
+    const auto byte = static_cast<unsigned char>(text[at]);
+    if (byte >= 0x80 || kJsonEscaped[byte]) {
+      return false;
+    }
+  }
+  return true;
+}
+
 // The two digits of 0 to 99, one pair after the other.
 constexpr auto kDigitPairs = [] {
   std::array<char, 200> pairs{};
@@ -381,6 +409,14 @@ class TextCursor {
   // A text of the trace as a JSON string: ASCII and UTF-8 input need no
   // conversion; bytes that need no escape are copied in runs.
   void TraceText(std::string_view raw) {
+    if (PlainJsonAscii(raw)) {
+      Need(raw.size() + 2);
+      Char('"');
+      std::memcpy(at_, raw.data(), raw.size());
+      at_ += raw.size();
+      Char('"');
+      return;
+    }
     std::string converted;
     if (!g_utf8Input && !Ascii(raw)) {
       converted = Cp1252ToUtf8(raw);
@@ -616,10 +652,20 @@ bool Admits(const Filter& filter, const Call& call) {
 }
 
 Summary Summarise(const Selection& selection) {
+  std::vector<Outcome> outcomes;
+  outcomes.reserve(selection.calls.size());
+  for (const Call* call : selection.calls) {
+    outcomes.push_back(CallOutcome(*call));
+  }
+  return Summarise(selection, outcomes);
+}
+
+Summary Summarise(const Selection& selection, const std::vector<Outcome>& outcomes) {
   Summary summary;
   summary.calls = selection.calls.size();
-  for (const Call* call : selection.calls) {
-    ++summary.byOutcome[static_cast<int>(CallOutcome(*call))];
+  for (std::size_t index = 0; index < selection.calls.size(); ++index) {
+    const Call* call = selection.calls[index];
+    ++summary.byOutcome[static_cast<int>(outcomes[index])];
     const auto duration = Duration(*call);
     if (duration && (summary.longest == nullptr || *duration > *Duration(*summary.longest))) {
       summary.longest = call;
@@ -698,7 +744,7 @@ void WriteTable(std::ostream& out, const Report& report, const Selection& select
   }
   out.write(rows.Data(), static_cast<std::streamsize>(rows.Used()));
 
-  const Summary summary = Summarise(selection);
+  const Summary summary = Summarise(selection, outcomes);
   out << '\n' << "Calls: " << summary.calls;
   for (const Outcome outcome : kOutcomes) {
     out << (outcome == Outcome::kAnswered ? " (" : ", ") << OutcomeText(outcome) << ' '
@@ -802,6 +848,10 @@ class StateJson {
  public:
   const std::string& Of(DWORD state, DWORD mode) {
     const std::uint64_t key = (std::uint64_t{state} << 32) | mode;
+    Recent& recent = recentStates_[RecentSlot(key)];
+    if (recent.text != nullptr && recent.key == key) {
+      return *recent.text;
+    }
     auto found = texts_.find(key);
     if (found == texts_.end()) {
       const std::string modeText = CallStateModeText(state, mode);
@@ -811,6 +861,7 @@ class StateJson {
       AppendJsonString(text, modeText.empty() ? std::string_view() : std::string_view(modeText).substr(2));
       found = texts_.emplace(key, std::move(text)).first;
     }
+    recent = Recent{key, &found->second};
     return found->second;
   }
 
@@ -818,6 +869,10 @@ class StateJson {
   // The name of the value as a JSON string; "" for 0 (none named).
   const std::string& NameOf(Name kind, DWORD value) {
     const std::uint64_t key = (std::uint64_t{static_cast<unsigned>(kind)} << 32) | value;
+    Recent& recent = recentNames_[RecentSlot(key)];
+    if (recent.text != nullptr && recent.key == key) {
+      return *recent.text;
+    }
     auto found = names_.find(key);
     if (found == names_.end()) {
       std::string text;
@@ -827,12 +882,26 @@ class StateJson {
                                                                 : CallStateName(value));
       found = names_.emplace(key, std::move(text)).first;
     }
+    recent = Recent{key, &found->second};
     return found->second;
   }
 
  private:
+  // The texts last found, each in the place its key chooses, looked at
+  // before the maps (whose texts never move).
+  struct Recent {
+    std::uint64_t key = 0;
+    const std::string* text = nullptr;
+  };
+  static constexpr unsigned kRecentBits = 5;
+  static std::size_t RecentSlot(std::uint64_t key) {
+    return static_cast<std::size_t>(((key ^ (key >> 29)) * 0x9E3779B97F4A7C15ull) >> (64 - kRecentBits));
+  }
+
   std::unordered_map<std::uint64_t, std::string> texts_;
   std::unordered_map<std::uint64_t, std::string> names_;
+  Recent recentStates_[1 << kRecentBits];
+  Recent recentNames_[1 << kRecentBits];
 };
 
 // The fixed pieces of one call's object and of one state's, with room to
@@ -865,9 +934,8 @@ void AppendJsonHistory(TextCursor& json, std::string_view name, const Identifier
   json.Char(']');
 }
 
-// One call as a JSON object, composed in one buffer and written at once.
-void WriteJsonCall(std::ostream& out, const Call& call, StateJson& stateJson, std::string& text) {
-  TextCursor json(text);
+// One call as a JSON object, composed after what json holds.
+void ComposeJsonCall(TextCursor& json, const Call& call, Outcome outcome, StateJson& stateJson) {
   json.Need(kCallFixedBytes);
   json.Literal("{\"handle\":\"");
   json.Handle(call.handle);
@@ -891,7 +959,7 @@ void WriteJsonCall(std::ostream& out, const Call& call, StateJson& stateJson, st
   json.OptionalNumber(Duration(call));
   json.Need(kCallFixedBytes);
   json.Literal(",\"outcome\":\"");
-  json.Text(OutcomeText(CallOutcome(call)));
+  json.Text(OutcomeText(outcome));
   json.Need(kCallFixedBytes);
   json.Literal("\",");
   AppendJsonHistory(json, "caller"sv, call.caller);
@@ -950,14 +1018,18 @@ void WriteJsonCall(std::ostream& out, const Call& call, StateJson& stateJson, st
   }
   json.Need(2);
   json.Literal("]}");
-  out.write(json.Data(), static_cast<std::streamsize>(json.Used()));
 }
 
 }  // namespace
 
 void WriteJson(std::ostream& out, const Report& report, const Selection& selection) {
   const InputTexts texts(selection.utf8);
-  const Summary summary = Summarise(selection);
+  std::vector<Outcome> outcomes;
+  outcomes.reserve(selection.calls.size());
+  for (const Call* call : selection.calls) {
+    outcomes.push_back(CallOutcome(*call));
+  }
+  const Summary summary = Summarise(selection, outcomes);
   out << "{\"sessions\":[";
   bool first = true;
   for (const std::size_t index : selection.sessions) {
@@ -982,14 +1054,24 @@ void WriteJson(std::ostream& out, const Report& report, const Selection& selecti
     first = false;
   }
   out << "],\n\"calls\":[";
-  first = true;
+  // The calls are composed in one buffer and written some 64 KiB at a time.
+  constexpr std::size_t kGathered = 64 * 1024;
   StateJson stateJson;
-  std::string text;  // one call's JSON, the buffer used again for the next
-  for (const Call* call : selection.calls) {
-    out << (first ? "\n" : ",\n");
-    WriteJsonCall(out, *call, stateJson, text);
-    first = false;
+  std::string text;
+  TextCursor json(text);
+  for (std::size_t index = 0; index < selection.calls.size(); ++index) {
+    json.Need(2);
+    if (index > 0) {
+      json.Char(',');
+    }
+    json.Char('\n');
+    ComposeJsonCall(json, *selection.calls[index], outcomes[index], stateJson);
+    if (json.Used() >= kGathered) {
+      out.write(json.Data(), static_cast<std::streamsize>(json.Used()));
+      json.Restart();
+    }
   }
+  out.write(json.Data(), static_cast<std::streamsize>(json.Used()));
   out << "],\n\"summary\":{\"calls\":" << summary.calls;
   for (const Outcome outcome : kOutcomes) {
     std::string key = OutcomeText(outcome);
@@ -1019,8 +1101,11 @@ JsonLineWriter::~JsonLineWriter() = default;
 
 void JsonLineWriter::Write(std::ostream& out, const Call& call, bool utf8) {
   const InputTexts texts(utf8);
-  WriteJsonCall(out, call, parts_->stateJson, parts_->text);
-  out.put('\n');
+  TextCursor json(parts_->text);
+  ComposeJsonCall(json, call, CallOutcome(call), parts_->stateJson);
+  json.Need(1);
+  json.Char('\n');
+  out.write(json.Data(), static_cast<std::streamsize>(json.Used()));
 }
 
 }  // namespace ordalyn::report
