@@ -1024,12 +1024,6 @@ void ComposeJsonCall(TextCursor& json, const Call& call, Outcome outcome, StateJ
 
 void WriteJson(std::ostream& out, const Report& report, const Selection& selection) {
   const InputTexts texts(selection.utf8);
-  std::vector<Outcome> outcomes;
-  outcomes.reserve(selection.calls.size());
-  for (const Call* call : selection.calls) {
-    outcomes.push_back(CallOutcome(*call));
-  }
-  const Summary summary = Summarise(selection, outcomes);
   out << "{\"sessions\":[";
   bool first = true;
   for (const std::size_t index : selection.sessions) {
@@ -1059,19 +1053,23 @@ void WriteJson(std::ostream& out, const Report& report, const Selection& selecti
   StateJson stateJson;
   std::string text;
   TextCursor json(text);
+  std::vector<Outcome> outcomes;  // for the summary, worked out once with each call
+  outcomes.reserve(selection.calls.size());
   for (std::size_t index = 0; index < selection.calls.size(); ++index) {
     json.Need(2);
     if (index > 0) {
       json.Char(',');
     }
     json.Char('\n');
-    ComposeJsonCall(json, *selection.calls[index], outcomes[index], stateJson);
+    outcomes.push_back(CallOutcome(*selection.calls[index]));
+    ComposeJsonCall(json, *selection.calls[index], outcomes.back(), stateJson);
     if (json.Used() >= kGathered) {
       out.write(json.Data(), static_cast<std::streamsize>(json.Used()));
       json.Restart();
     }
   }
   out.write(json.Data(), static_cast<std::streamsize>(json.Used()));
+  const Summary summary = Summarise(selection, outcomes);
   out << "],\n\"summary\":{\"calls\":" << summary.calls;
   for (const Outcome outcome : kOutcomes) {
     std::string key = OutcomeText(outcome);

@@ -4,6 +4,9 @@
 #include <bit>
 #include <cstring>
 #include <optional>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "tapi/tapiutil.h"
 #include "util/utools.h"
@@ -72,12 +75,34 @@ std::optional<std::int64_t> ReadStamp(std::string_view line) {
   return ((hour * 60 + minute) * 60 + second) * std::int64_t{1000} + millis;
 }
 
-// The first CR or LF in the bytes, or none.
+// The first CR or LF in the bytes, or none: with SSE2 in one pass over
+// sixteen bytes at a time, else with a search for each.
 const char* FindLineEnd(std::string_view bytes) {
+#if defined(__SSE2__)
+  const char* at = bytes.data();
+  const char* const end = at + bytes.size();
+  const __m128i cr = _mm_set1_epi8('\r');
+  const __m128i lf = _mm_set1_epi8('\n');
+  for (; end - at >= 16; at += 16) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    const auto found = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(block, cr), _mm_cmpeq_epi8(block, lf))));
+    if (found != 0) {
+      return at + std::countr_zero(found);
+    }
+  }
+  for (; at < end; ++at) {
+    if (*at == '\r' || *at == '\n') {
+      return at;
+    }
+  }
+  return nullptr;
+#else
   const char* lf = static_cast<const char*>(std::memchr(bytes.data(), '\n', bytes.size()));
   const std::size_t before = lf == nullptr ? bytes.size() : static_cast<std::size_t>(lf - bytes.data());
   const char* cr = static_cast<const char*>(std::memchr(bytes.data(), '\r', before));
   return cr != nullptr ? cr : lf;
+#endif
 }
 
 bool AnyHighByte(std::string_view bytes) {
