@@ -32,6 +32,20 @@ FileOutputBuffer::int_type FileOutputBuffer::overflow(int_type c) {
   return traits_type::not_eof(c);
 }
 
+std::streamsize FileOutputBuffer::xsputn(const char* bytes, std::streamsize count) {
+  if (static_cast<std::size_t>(count) < kBytes / 2) {
+    return std::streambuf::xsputn(bytes, count);
+  }
+  if (!WriteOut()) {
+    return 0;
+  }
+  if (std::fwrite(bytes, 1, static_cast<std::size_t>(count), file_) != static_cast<std::size_t>(count)) {
+    failed_ = true;
+    return 0;
+  }
+  return count;
+}
+
 int FileOutputBuffer::sync() { return WriteOut() && std::fflush(file_) == 0 ? 0 : -1; }
 
 }  // namespace ordalyn::report

@@ -23,6 +23,9 @@ class FileOutputBuffer : public std::streambuf {
 
  protected:
   int_type overflow(int_type c) override;
+  // A piece of half the block or more goes to the file as it is, after what
+  // was gathered, without being copied into the block first.
+  std::streamsize xsputn(const char* bytes, std::streamsize count) override;
   int sync() override;
 
  private:

@@ -832,6 +832,16 @@ TEST(OutputBuffer, AFullDeviceFailsTheStreamWithItsCause) {
     EXPECT_TRUE(out.bad());
     EXPECT_EQ(errno, ENOSPC);
   }
+  {
+    // A piece large enough to pass the buffer by fails the stream as well.
+    FileOutputBuffer buffer(file);
+    std::ostream out(&buffer);
+    const std::string large(FileOutputBuffer::kBytes, 'x');
+    errno = 0;
+    out.write(large.data(), static_cast<std::streamsize>(large.size()));
+    EXPECT_TRUE(out.bad());
+    EXPECT_EQ(errno, ENOSPC);
+  }
   std::fclose(file);
 }
 
