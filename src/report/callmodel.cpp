@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "report/digitpairs.h"
 #include "util/utools.h"
 
 namespace ordalyn::report {
@@ -178,37 +179,35 @@ char* WriteNumber(char* at, std::uint64_t value, int width) {
   return at;
 }
 
-char* WriteTwoDigits(char* at, unsigned value) {
-  at[0] = static_cast<char>('0' + value / 10);
-  at[1] = static_cast<char>('0' + value % 10);
-  return at + 2;
-}
-
 char* WriteMillis(char* at, unsigned millis) {
   *at++ = static_cast<char>('0' + millis / 100);
-  return WriteTwoDigits(at, millis % 100);
+  return WriteDigitPair(at, millis % 100);
 }
 
 }  // namespace
 
-// Every field of the clock has its fixed width (hours below 24).
+// Every field of the clock has its fixed width (hours below 24). The fields
+// come from one division after another in 32 bits.
 char* WriteTimeText(char* at, TraceTime time) {
   const auto since = static_cast<std::uint64_t>(time >= 0 ? time : 0);
-  const std::uint64_t day = since / kMsPerDay;
-  const auto ms = static_cast<unsigned>(since % kMsPerDay);
-  if (day > 0) {
+  auto ms = static_cast<std::uint32_t>(since);
+  if (since >= static_cast<std::uint64_t>(kMsPerDay)) {
     *at++ = '+';
-    at = WriteNumber(at, day, 1);
+    at = WriteNumber(at, since / kMsPerDay, 1);
     *at++ = 'd';
     *at++ = ' ';
+    ms = static_cast<std::uint32_t>(since % kMsPerDay);
   }
-  at = WriteTwoDigits(at, ms / 3600000);
+  const std::uint32_t seconds = ms / 1000;
+  const std::uint32_t minutes = seconds / 60;
+  const std::uint32_t hours = minutes / 60;
+  at = WriteDigitPair(at, hours);
   *at++ = ':';
-  at = WriteTwoDigits(at, ms / 60000 % 60);
+  at = WriteDigitPair(at, minutes - hours * 60);
   *at++ = ':';
-  at = WriteTwoDigits(at, ms / 1000 % 60);
+  at = WriteDigitPair(at, seconds - minutes * 60);
   *at++ = '.';
-  return WriteMillis(at, ms % 1000);
+  return WriteMillis(at, ms - seconds * 1000);
 }
 
 std::string DurationText(TraceTime duration) {
@@ -232,7 +231,7 @@ char* WriteDurationText(char* at, TraceTime duration) {
   if (ms >= 3600000) {
     at = WriteNumber(at, ms / 3600000, 1);
     *at++ = ':';
-    at = WriteTwoDigits(at, static_cast<unsigned>(ms / 60000 % 60));
+    at = WriteDigitPair(at, static_cast<unsigned>(ms / 60000 % 60));
     *at++ = ':';
   } else if (ms >= 60000) {
     at = WriteNumber(at, ms / 60000, 1);
@@ -240,7 +239,7 @@ char* WriteDurationText(char* at, TraceTime duration) {
   }
   const auto seconds = static_cast<unsigned>(ms / 1000 % 60);
   if (ms >= 60000 || seconds >= 10) {
-    at = WriteTwoDigits(at, seconds);
+    at = WriteDigitPair(at, seconds);
   } else {
     *at++ = static_cast<char>('0' + seconds);
   }

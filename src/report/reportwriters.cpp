@@ -11,6 +11,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "report/digitpairs.h"
 #include "tapi/tapiutil.h"
 #include "util/cp1252map.h"
 #include "util/utools.h"
@@ -306,16 +307,6 @@ bool PlainJsonAscii(std::string_view text) {
   }
   return true;
 }
-
-// The two digits of 0 to 99, one pair after the other.
-constexpr auto kDigitPairs = [] {
-  std::array<char, 200> pairs{};
-  for (std::size_t i = 0; i < 100; ++i) {
-    pairs[2 * i] = static_cast<char>('0' + i / 10);
-    pairs[2 * i + 1] = static_cast<char>('0' + i % 10);
-  }
-  return pairs;
-}();
 
 // Composes text (a call's JSON, the table's rows) through a pointer into a
 // buffer that is made large enough before each piece, instead of appending
