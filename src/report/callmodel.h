@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "tapi/tapidefs.h"
+#include "util/samebytes.h"
 
 namespace ordalyn::report {
 
@@ -47,7 +48,7 @@ class IdentifierHistory {
   // Most lines repeat the last value: that is told here, without a call.
   void Note(std::string_view value) {
     if (!value.empty() && (joined_.size() - lastStart_ != value.size() ||
-                           std::memcmp(joined_.data() + lastStart_, value.data(), value.size()) != 0)) {
+                           !SameBytes(joined_.data() + lastStart_, value.data(), value.size()))) {
       Add(value);
     }
   }

@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "tapi/tapiutil.h"
+#include "util/samebytes.h"
 #include "util/utools.h"
 
 namespace ordalyn {
@@ -15,39 +16,6 @@ namespace {
 
 // LINECALLINFOSTATE has names for bits 0 to 27 only.
 constexpr DWORD kNamedCallInfoStates = 0x0FFFFFFF;
-
-std::uint64_t Load64(const char* at) {
-  std::uint64_t word = 0;
-  std::memcpy(&word, at, sizeof word);
-  return word;
-}
-
-std::uint32_t Load32(const char* at) {
-  std::uint32_t word = 0;
-  std::memcpy(&word, at, sizeof word);
-  return word;
-}
-
-// Whether the count bytes at a and b are the same. The labels and names of
-// the grammar are short: up to 16 bytes are compared as two words, the
-// second overlapping the first, without a library call.
-inline bool SameBytes(const char* a, const char* b, std::size_t count) {
-  if (count > 16) {
-    return std::memcmp(a, b, count) == 0;
-  }
-  if (count >= 8) {
-    return ((Load64(a) ^ Load64(b)) | (Load64(a + count - 8) ^ Load64(b + count - 8))) == 0;
-  }
-  if (count >= 4) {
-    return ((Load32(a) ^ Load32(b)) | (Load32(a + count - 4) ^ Load32(b + count - 4))) == 0;
-  }
-  for (std::size_t at = 0; at < count; ++at) {
-    if (a[at] != b[at]) {
-      return false;
-    }
-  }
-  return true;
-}
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() && SameBytes(text.data(), prefix.data(), prefix.size());
