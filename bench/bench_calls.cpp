@@ -25,7 +25,7 @@ extern char** environ;
 namespace {
 
 constexpr std::size_t kLines = 1000000;
-constexpr int kRuns = 5;
+constexpr int kRuns = 7;
 
 struct Usage {
   double cpuSeconds = 0;
@@ -52,6 +52,9 @@ Usage RunOnce(std::vector<std::string> command) {
   std::vector<char*> argv;
   for (std::string& part : command) argv.push_back(part.data());
   argv.push_back(nullptr);
+  // The last run's output is removed here, so that no command measured pays
+  // for throwing away what another one wrote (the JSON report is 107 MB).
+  std::remove(OutputFile().c_str());
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   // A real file, not /dev/null: grep stops at its first match when it sees
@@ -78,22 +81,35 @@ Usage RunOnce(std::vector<std::string> command) {
   return result;
 }
 
-// Medians of kRuns runs after one run that warms the page cache.
-Usage Median(const std::vector<std::string>& command) {
-  RunOnce(command);
-  std::vector<Usage> runs;
-  for (int i = 0; i < kRuns; ++i) runs.push_back(RunOnce(command));
-  const auto median = [&runs](auto field) {
-    std::vector<double> values;
-    for (const Usage& u : runs) values.push_back(static_cast<double>(field(u)));
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-  };
-  Usage result;
-  result.cpuSeconds = median([](const Usage& u) { return u.cpuSeconds; });
-  result.wallSeconds = median([](const Usage& u) { return u.wallSeconds; });
-  result.maxRssKiB = static_cast<long>(median([](const Usage& u) { return u.maxRssKiB; }));
-  return result;
+// The medians of kRuns runs of each command, after one run of each that
+// warms the page cache. The commands take turns, round after round, so that
+// a machine that grows busier or quieter meanwhile weighs on all of them
+// alike and not on the one measured last.
+std::vector<Usage> Medians(const std::vector<std::vector<std::string>>& commands) {
+  std::vector<std::vector<Usage>> runs(commands.size());
+  for (const std::vector<std::string>& command : commands) {
+    RunOnce(command);
+  }
+  for (int round = 0; round < kRuns; ++round) {
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+      runs[i].push_back(RunOnce(commands[i]));
+    }
+  }
+  std::vector<Usage> results;
+  for (const std::vector<Usage>& of : runs) {
+    const auto median = [&of](auto field) {
+      std::vector<double> values;
+      for (const Usage& u : of) values.push_back(static_cast<double>(field(u)));
+      std::sort(values.begin(), values.end());
+      return values[values.size() / 2];
+    };
+    Usage result;
+    result.cpuSeconds = median([](const Usage& u) { return u.cpuSeconds; });
+    result.wallSeconds = median([](const Usage& u) { return u.wallSeconds; });
+    result.maxRssKiB = static_cast<long>(median([](const Usage& u) { return u.maxRssKiB; }));
+    results.push_back(result);
+  }
+  return results;
 }
 
 void Write(const std::string& name, const std::vector<std::string>& lines) {
@@ -201,14 +217,22 @@ int main() {
 
   std::printf("trace: %zu lines, %.1f MB, %zu calls; quiet trace: %zu lines, %zu calls\n", kLines,
               static_cast<double>(bytes) / 1e6, calls, kLines, quietCalls);
-  const Usage grep = Median({"grep", "-c", "LINE_CALLSTATE", busy});
-  const Usage report = Median({ORDALYN_CALLS_EXECUTABLE, busy});
-  const Usage reportQuiet = Median({ORDALYN_CALLS_EXECUTABLE, quiet});
-  const Usage json = Median({ORDALYN_CALLS_EXECUTABLE, "--json", busy});
   const std::string open = TempDir() + "/ordalyn-bench-calls-open.log";
   const std::string ended = TempDir() + "/ordalyn-bench-calls-ended.log";
-  const Usage openCalls = Median({ORDALYN_CALLS_EXECUTABLE, "--json", open});
-  const Usage endedCalls = Median({ORDALYN_CALLS_EXECUTABLE, "--json", ended});
+  const std::vector<Usage> usages = Medians({
+      {"grep", "-c", "LINE_CALLSTATE", busy},
+      {ORDALYN_CALLS_EXECUTABLE, busy},
+      {ORDALYN_CALLS_EXECUTABLE, quiet},
+      {ORDALYN_CALLS_EXECUTABLE, "--json", busy},
+      {ORDALYN_CALLS_EXECUTABLE, "--json", open},
+      {ORDALYN_CALLS_EXECUTABLE, "--json", ended},
+  });
+  const Usage& grep = usages[0];
+  const Usage& report = usages[1];
+  const Usage& reportQuiet = usages[2];
+  const Usage& json = usages[3];
+  const Usage& openCalls = usages[4];
+  const Usage& endedCalls = usages[5];
   std::printf("grep -c LINE_CALLSTATE: %.3f s processor, %.3f s wall\n", grep.cpuSeconds, grep.wallSeconds);
   std::printf("ordalyn-calls (table):  %.3f s processor, %.3f s wall, %ld KiB peak\n", report.cpuSeconds,
               report.wallSeconds, report.maxRssKiB);
