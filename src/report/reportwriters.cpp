@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdio>
 #include <cstring>
 #include <ostream>
@@ -308,6 +309,63 @@ bool PlainJsonAscii(std::string_view text) {
   return true;
 }
 
+// A literal piece at `at`; returns its end.
+template <std::size_t N>
+char* Put(char* at, const char (&text)[N]) {
+  std::memcpy(at, text, N - 1);
+  return at + N - 1;
+}
+
+// How many decimal digits a number has: from its bit width, corrected by one
+// comparison (an odd number has as many digits as the even one before it).
+std::size_t DecimalDigits(std::uint64_t value) {
+  static constexpr auto kPowers = [] {
+    std::array<std::uint64_t, 20> powers{};
+    std::uint64_t power = 1;
+    for (std::uint64_t& entry : powers) {
+      entry = power;
+      power *= 10;
+    }
+    return powers;
+  }();
+  const std::uint64_t odd = value | 1;
+  const auto estimate = static_cast<std::size_t>((std::bit_width(odd) * 1233) >> 12);
+  return estimate + 1 - (odd < kPowers[estimate] ? 1 : 0);
+}
+
+// The digits of a number, two at a time from the back, ending at `end`.
+template <typename Unsigned>
+void PutDigitsBefore(char* end, Unsigned magnitude) {
+  while (magnitude >= 100) {
+    end -= 2;
+    std::memcpy(end, &kDigitPairs[2 * (magnitude % 100)], 2);
+    magnitude /= 100;
+  }
+  if (magnitude >= 10) {
+    std::memcpy(end - 2, &kDigitPairs[2 * magnitude], 2);
+  } else {
+    end[-1] = static_cast<char>('0' + magnitude);
+  }
+}
+
+// A whole number as JSON writes it at `at` (at most 20 bytes); returns its
+// end. Numbers of 32 bits take 32-bit divisions.
+constexpr std::size_t kDecimalRoom = 20;
+char* PutDecimal(char* at, std::int64_t value) {
+  const std::uint64_t magnitude =
+      value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+  if (value < 0) {
+    *at++ = '-';
+  }
+  char* const end = at + DecimalDigits(magnitude);
+  if (magnitude <= UINT32_MAX) {
+    PutDigitsBefore(end, static_cast<std::uint32_t>(magnitude));
+  } else {
+    PutDigitsBefore(end, magnitude);
+  }
+  return end;
+}
+
 // Composes text (a call's JSON, the table's rows) through a pointer into a
 // buffer that is made large enough before each piece, instead of appending
 // to a string piece by piece. The buffer is a string kept between uses; only
@@ -331,6 +389,14 @@ class TextCursor {
       end_ = buffer_.data() + buffer_.size();
     }
   }
+  // Room for count more bytes and where they go: the caller writes them
+  // through a pointer of its own, which spares the cursor's reload after
+  // every byte, and hands back where it stopped.
+  char* Reserve(std::size_t count) {
+    Need(count);
+    return at_;
+  }
+  void Commit(char* end) { at_ = end; }
   std::size_t Used() const { return static_cast<std::size_t>(at_ - buffer_.data()); }
   const char* Data() const { return buffer_.data(); }
   // Starts again at the buffer's beginning.
@@ -355,32 +421,10 @@ class TextCursor {
     at_ += text.size();
   }
 
-  // Whole numbers as JSON writes them, two digits at a time from the back.
+  // Whole numbers as JSON writes them.
   void Number(std::int64_t value) {
-    Need(24);
-    char digits[24];
-    char* const last = digits + sizeof digits;
-    char* first = last;
-    std::uint64_t magnitude =
-        value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-    while (magnitude >= 100) {
-      const std::size_t pair = 2 * (magnitude % 100);
-      magnitude /= 100;
-      *--first = kDigitPairs[pair + 1];
-      *--first = kDigitPairs[pair];
-    }
-    if (magnitude >= 10) {
-      *--first = kDigitPairs[2 * magnitude + 1];
-      *--first = kDigitPairs[2 * magnitude];
-    } else {
-      *--first = static_cast<char>('0' + magnitude);
-    }
-    if (value < 0) {
-      *--first = '-';
-    }
-    const auto count = static_cast<std::size_t>(last - first);
-    std::memcpy(at_, first, count);
-    at_ += count;
+    Need(1 + kDecimalRoom);
+    at_ = PutDecimal(at_, value);
   }
   void OptionalNumber(const std::optional<TraceTime>& value) {
     if (value) {
@@ -898,7 +942,7 @@ class StateJson {
 // The fixed pieces of one call's object and of one state's, with room to
 // spare: each is made room for once.
 constexpr std::size_t kCallFixedBytes = 512;
-constexpr std::size_t kStateFixedBytes = 64;
+constexpr std::size_t kStateFixedBytes = 128;
 
 void AppendJsonHistory(TextCursor& json, std::string_view name, const IdentifierHistory& history) {
   json.Need(kCallFixedBytes);
@@ -992,20 +1036,20 @@ void ComposeJsonCall(TextCursor& json, const Call& call, Outcome outcome, StateJ
   json.Literal(",\"states\":[");
   for (std::size_t i = 0; i < call.states.size(); ++i) {
     const StateChange& change = call.states[i];
-    json.Need(kStateFixedBytes);
+    const std::string& state = stateJson.Of(change.state, change.mode);
+    char* at = json.Reserve(kStateFixedBytes + state.size());
     if (i > 0) {
-      json.Char(',');
+      *at++ = ',';
     }
-    json.Literal("{\"time\":\"");
-    json.Time(change.time);
-    json.Need(kStateFixedBytes);
-    json.Literal("\",\"time_ms\":");
-    json.Number(change.time);
-    json.Text(stateJson.Of(change.state, change.mode));
-    json.Need(kStateFixedBytes);
-    json.Literal(",\"line\":");
-    json.Number(change.lineNumber);
-    json.Char('}');
+    at = Put(at, "{\"time\":\"");
+    at = WriteTimeText(at, change.time);
+    at = Put(at, "\",\"time_ms\":");
+    at = PutDecimal(at, change.time);
+    std::memcpy(at, state.data(), state.size());
+    at = Put(at + state.size(), ",\"line\":");
+    at = PutDecimal(at, change.lineNumber);
+    *at++ = '}';
+    json.Commit(at);
   }
   json.Need(2);
   json.Literal("]}");

@@ -425,6 +425,31 @@ TEST(CallReport, TimesAndJsonStringsComposedByHand) {
                        "e\x1f"),
             "\"a\\\"b\\\\c\\u003cd\\u0001e\\u001f\"");
   EXPECT_EQ(JsonString("<\"\xC3\xBC"), "\"\\u003c\\\"\xC3\xBC\"");
+
+  // JSON numbers: every count of digits, around 32 bits and up to 64.
+  Report numbers;
+  numbers.sessions.emplace_back();
+  std::vector<std::string> expected;
+  for (TraceTime value = 1;; value *= 10) {
+    for (const TraceTime near : {value - 1, value}) {
+      numbers.calls.emplace_back().start = near;
+      expected.push_back(std::to_string(near));
+    }
+    if (value > INT64_MAX / 10) {
+      break;
+    }
+  }
+  for (const TraceTime edge : {TraceTime{UINT32_MAX}, TraceTime{UINT32_MAX} + 1, INT64_MAX}) {
+    numbers.calls.emplace_back().start = edge;
+    expected.push_back(std::to_string(edge));
+  }
+  std::ostringstream json;
+  WriteJson(json, numbers, Select(numbers, {}));
+  std::size_t at = 0;
+  for (const std::string& number : expected) {
+    at = json.str().find("\"start_ms\":" + number + ",", at);
+    ASSERT_NE(at, std::string::npos) << number;
+  }
 }
 
 // The table's widths are counted, not composed: every row's cells begin
