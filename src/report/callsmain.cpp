@@ -49,7 +49,8 @@ std::optional<std::string> ReadInput(const std::string& name, TraceReader& reade
     }
     file = owned.get();
   }
-  std::vector<char> buffer(1 << 20);
+  // Reads of 128 KiB stay in the processor's cache while they are read.
+  std::vector<char> buffer(128 * 1024);
   for (;;) {
     const std::size_t count = std::fread(buffer.data(), 1, buffer.size(), file);
     total += count;

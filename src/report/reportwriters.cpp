@@ -657,7 +657,15 @@ Selection Select(const Report& report, const Filter& filter) {
   Selection selection;
   selection.utf8 = report.utf8;
   std::vector<bool> sessionUsed(report.sessions.size(), false);
+  const bool all = !filter.handle && !filter.from && !filter.to;
+  selection.calls.reserve(all ? report.calls.size() : 0);
   for (const Call& call : report.calls) {
+    // Without a filter no call is looked at here: the writers walk through
+    // the calls' memory once, not twice.
+    if (all) {
+      selection.calls.push_back(&call);
+      continue;
+    }
     if (!Admits(filter, call)) {
       continue;
     }
@@ -666,7 +674,6 @@ Selection Select(const Report& report, const Filter& filter) {
       sessionUsed[call.session] = true;
     }
   }
-  const bool all = !filter.handle && !filter.from && !filter.to;
   for (std::size_t i = 0; i < report.sessions.size(); ++i) {
     if (all || sessionUsed[i]) {
       selection.sessions.push_back(i);
@@ -687,26 +694,20 @@ bool Admits(const Filter& filter, const Call& call) {
 }
 
 Summary Summarise(const Selection& selection) {
-  std::vector<Outcome> outcomes;
-  outcomes.reserve(selection.calls.size());
-  for (const Call* call : selection.calls) {
-    outcomes.push_back(CallOutcome(*call));
-  }
-  return Summarise(selection, outcomes);
-}
-
-Summary Summarise(const Selection& selection, const std::vector<Outcome>& outcomes) {
   Summary summary;
-  summary.calls = selection.calls.size();
-  for (std::size_t index = 0; index < selection.calls.size(); ++index) {
-    const Call* call = selection.calls[index];
-    ++summary.byOutcome[static_cast<int>(outcomes[index])];
-    const auto duration = Duration(*call);
-    if (duration && (summary.longest == nullptr || *duration > *Duration(*summary.longest))) {
-      summary.longest = call;
-    }
+  for (const Call* call : selection.calls) {
+    CountCall(summary, *call, CallOutcome(*call));
   }
   return summary;
+}
+
+void CountCall(Summary& summary, const Call& call, Outcome outcome) {
+  ++summary.calls;
+  ++summary.byOutcome[static_cast<int>(outcome)];
+  const auto duration = Duration(call);
+  if (duration && (summary.longest == nullptr || *duration > *Duration(*summary.longest))) {
+    summary.longest = &call;
+  }
 }
 
 namespace {
@@ -759,8 +760,10 @@ void WriteTable(std::ostream& out, const Report& report, const Selection& select
   }
   std::vector<Outcome> outcomes;
   outcomes.reserve(selection.calls.size());
+  Summary summary;
   for (const Call* call : selection.calls) {
     outcomes.push_back(CallOutcome(*call));
+    CountCall(summary, *call, outcomes.back());
     for (std::size_t i = 0; i < kColumnCount; ++i) {
       widths[i] = std::max(widths[i], cells.WidthOf(*call, static_cast<Column>(i), outcomes.back()));
     }
@@ -779,7 +782,6 @@ void WriteTable(std::ostream& out, const Report& report, const Selection& select
   }
   out.write(rows.Data(), static_cast<std::streamsize>(rows.Used()));
 
-  const Summary summary = Summarise(selection, outcomes);
   out << '\n' << "Calls: " << summary.calls;
   for (const Outcome outcome : kOutcomes) {
     out << (outcome == Outcome::kAnswered ? " (" : ", ") << OutcomeText(outcome) << ' '
@@ -1089,23 +1091,23 @@ void WriteJson(std::ostream& out, const Report& report, const Selection& selecti
   StateJson stateJson;
   std::string text;
   TextCursor json(text);
-  std::vector<Outcome> outcomes;  // for the summary, worked out once with each call
-  outcomes.reserve(selection.calls.size());
+  Summary summary;  // counted call by call, as each is written
   for (std::size_t index = 0; index < selection.calls.size(); ++index) {
     json.Need(2);
     if (index > 0) {
       json.Char(',');
     }
     json.Char('\n');
-    outcomes.push_back(CallOutcome(*selection.calls[index]));
-    ComposeJsonCall(json, *selection.calls[index], outcomes.back(), stateJson);
+    const Call& call = *selection.calls[index];
+    const Outcome outcome = CallOutcome(call);
+    CountCall(summary, call, outcome);
+    ComposeJsonCall(json, call, outcome, stateJson);
     if (json.Used() >= kGathered) {
       out.write(json.Data(), static_cast<std::streamsize>(json.Used()));
       json.Restart();
     }
   }
   out.write(json.Data(), static_cast<std::streamsize>(json.Used()));
-  const Summary summary = Summarise(selection, outcomes);
   out << "],\n\"summary\":{\"calls\":" << summary.calls;
   for (const Outcome outcome : kOutcomes) {
     std::string key = OutcomeText(outcome);

@@ -43,9 +43,8 @@ struct Summary {
 };
 
 Summary Summarise(const Selection& selection);
-// The same with each call's outcome worked out already (outcomes[i] for
-// selection.calls[i]).
-Summary Summarise(const Selection& selection, const std::vector<Outcome>& outcomes);
+// Counts one more call, whose outcome was worked out already, into summary.
+void CountCall(Summary& summary, const Call& call, Outcome outcome);
 
 // One row per call, then the summary, the sessions and the lines read. Control
 // characters from the trace are shown as "\x1b", never sent to the terminal.
