@@ -1,6 +1,5 @@
 #include "tapi/traceformat.h"
 
-#include <algorithm>
 #include <cstring>
 #include <iterator>
 
