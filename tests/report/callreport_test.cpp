@@ -431,9 +431,9 @@ TEST(CallReport, TimesAndJsonStringsComposedByHand) {
   numbers.sessions.emplace_back();
   std::vector<std::string> expected;
   for (TraceTime value = 1;; value *= 10) {
-    for (const TraceTime near : {value - 1, value}) {
-      numbers.calls.emplace_back().start = near;
-      expected.push_back(std::to_string(near));
+    for (const TraceTime start : {value - 1, value}) {
+      numbers.calls.emplace_back().start = start;
+      expected.push_back(std::to_string(start));
     }
     if (value > INT64_MAX / 10) {
       break;
