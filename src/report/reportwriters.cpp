@@ -238,12 +238,21 @@ bool PlainCp1252(std::string_view text) {
                      [](char c) { return kPlainCp1252[static_cast<unsigned char>(c)]; });
 }
 
-std::size_t DecimalDigits(long long value) {
-  std::size_t digits = 1;
-  for (; value >= 10; value /= 10) {
-    ++digits;
-  }
-  return digits;
+// How many decimal digits a number has: from its bit width, corrected by one
+// comparison (an odd number has as many digits as the even one before it).
+std::size_t DecimalDigits(std::uint64_t value) {
+  static constexpr auto kPowers = [] {
+    std::array<std::uint64_t, 20> powers{};
+    std::uint64_t power = 1;
+    for (std::uint64_t& entry : powers) {
+      entry = power;
+      power *= 10;
+    }
+    return powers;
+  }();
+  const std::uint64_t odd = value | 1;
+  const auto estimate = static_cast<std::size_t>((std::bit_width(odd) * 1233) >> 12);
+  return estimate + 1 - (odd < kPowers[estimate] ? 1 : 0);
 }
 
 // Beyond these the widths are measured on the composed text.
@@ -314,23 +323,6 @@ template <std::size_t N>
 char* Put(char* at, const char (&text)[N]) {
   std::memcpy(at, text, N - 1);
   return at + N - 1;
-}
-
-// How many decimal digits a number has: from its bit width, corrected by one
-// comparison (an odd number has as many digits as the even one before it).
-std::size_t DecimalDigits(std::uint64_t value) {
-  static constexpr auto kPowers = [] {
-    std::array<std::uint64_t, 20> powers{};
-    std::uint64_t power = 1;
-    for (std::uint64_t& entry : powers) {
-      entry = power;
-      power *= 10;
-    }
-    return powers;
-  }();
-  const std::uint64_t odd = value | 1;
-  const auto estimate = static_cast<std::size_t>((std::bit_width(odd) * 1233) >> 12);
-  return estimate + 1 - (odd < kPowers[estimate] ? 1 : 0);
 }
 
 // The digits of a number, two at a time from the back, ending at `end`.
@@ -411,8 +403,7 @@ class TextCursor {
   // pieces that kFixedBytes counts).
   template <std::size_t N>
   void Literal(const char (&text)[N]) {
-    std::memcpy(at_, text, N - 1);
-    at_ += N - 1;
+    at_ = Put(at_, text);
   }
   void Char(char c) { *at_++ = c; }
   void Text(std::string_view text) {
